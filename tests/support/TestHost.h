@@ -1,0 +1,138 @@
+// TestHost.h: an in-process stand-in for the host editor, for tests. It
+// implements the host callbacks (HYProcs) as plain C functions, records every
+// call with its arguments, can be told to fail a call with a given result or
+// to run out of memory, and hands out platform Memory Manager blocks from its
+// allocator callbacks, counting those still outstanding for leak checks.
+// MakeParams builds a parameter block wired to it, and PluginBundle loads the
+// built bundle library (QUELVANE_BUNDLE) and calls its exported `main`.
+//
+// Ownership: the TestHost owns its callback table and the filter-info record
+// it lends; the blocks its allocator hands out belong to the plug-in until it
+// frees them. Allocator callbacks carry no instance, so exactly one TestHost
+// is current at a time (the most recently constructed live one); tests run
+// on one thread.
+#ifndef QUELVANE_TESTHOST_H
+#define QUELVANE_TESTHOST_H
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "HYPluginInterface.h"
+
+namespace qvtest {
+
+// One callback invocation: its name and its arguments in order (pointers and
+// integers widened to 64 bits; out-arguments as the pointers passed).
+struct HostCall {
+    std::string name;
+    std::vector<long long> args;
+};
+
+class TestHost {
+public:
+    TestHost();
+    ~TestHost();
+    TestHost(const TestHost &) = delete;
+    TestHost &operator=(const TestHost &) = delete;
+
+    // The host that the callbacks currently answer for (nullptr when none).
+    static TestHost *Current();
+
+    HYProcs *Procs() { return &procs_; }
+    void *Instance() { return &instanceTag_; }
+
+    // ---- Recording -------------------------------------------------------
+    const std::vector<HostCall> &Calls() const { return calls_; }
+    std::vector<HostCall> CallsNamed(const std::string &name) const;
+    int CountCalls(const std::string &name) const;
+    std::vector<std::string> CallNames() const;
+    void ClearCalls() { calls_.clear(); }
+    // Adds a record; callbacks added by other tests use it.
+    void Record(const std::string &name, std::vector<long long> args);
+
+    // ---- Failures ----------------------------------------------------------
+    // The next `times` calls of `name` (every call when times < 0) answer
+    // `result` without doing their work. Allocator calls answer NULL.
+    void FailCall(const std::string &name, HYPluginResult result = kPluginFailed, int times = -1);
+    void StopFailing(const std::string &name) { failures_.erase(name); }
+    // After `successes` more successful allocations, every allocation answers
+    // NULL (negative: never run out).
+    void RunOutOfMemoryAfter(int successes) { allocationBudget_ = successes; }
+    // True (and uses up one planned failure) when this call of `name` is to
+    // fail; result receives the planned answer.
+    bool ShouldFail(const std::string &name, HYPluginResult *result = nullptr);
+
+    // ---- Memory ------------------------------------------------------------
+    // Blocks from NewPtr/NewPtrClear that have not been given back.
+    int OutstandingBlocks() const { return static_cast<int>(liveBlocks_.size()); }
+    bool OwnsBlock(const void *block) const { return liveBlocks_.count(block) != 0; }
+    // DisposePtr calls with a block this host never handed out (or twice).
+    int ForeignDisposals() const { return foreignDisposals_; }
+
+    // ---- Filter settings (GetFilterInfo) ----------------------------------
+    HYPluginFilterInfo &FilterInfo() { return filterInfo_; }
+    // When false, GetFilterInfo answers kPluginOK without a record.
+    void SetLendsFilterInfo(bool lends) { lendsFilterInfo_ = lends; }
+    // Filter-info records lent and not given back.
+    int FilterInfoOutstanding() const { return filterInfoLent_; }
+
+    // ---- Movie (GetMovieInfo) ----------------------------------------------
+    HYRefDigitalVideoStandard movieStandard = kRefNTSCStandard;
+    SInt16 movieWidth = 720;
+    SInt16 movieHeight = 480;
+    SInt32 movieFrames = 300;
+
+    // Result of MixAudio (the plug-in hands it on as the request's result).
+    HYPluginResult mixAudioResult = kPluginOK;
+
+private:
+    friend struct HostCallbacks;
+    struct Failure {
+        HYPluginResult result;
+        int times;
+    };
+
+    HYProcs procs_{};
+    int instanceTag_ = 0;
+    std::vector<HostCall> calls_;
+    std::map<std::string, Failure> failures_;
+    int allocationBudget_ = -1;
+    std::set<const void *> liveBlocks_;
+    int foreignDisposals_ = 0;
+    HYPluginFilterInfo filterInfo_{};
+    bool lendsFilterInfo_ = true;
+    int filterInfoLent_ = 0;
+    TestHost *previous_ = nullptr;
+};
+
+// A zero-filled parameter block wired to `host`: interfaceVersion, instance
+// and procs set, selector as given. Owned by the caller.
+std::unique_ptr<PluginParams> MakeParams(TestHost &host, HYPluginSelector selector = kPlugGetInfo,
+                                         SInt16 interfaceVersion = 4);
+
+// The built plug-in bundle's library, loaded once per process with dlopen
+// from $QUELVANE_BUNDLE/Contents/Linux/Quelvane.so and never unloaded.
+class PluginBundle {
+public:
+    // The loaded bundle; fails the calling test (and answers nullptr) when
+    // it cannot be loaded.
+    static PluginBundle *Get();
+
+    static std::string LibraryPath();
+    SInt32 Main(SInt32 which, PluginParams *params) const { return main_(which, params); }
+    // Sets params->selector and calls main.
+    SInt32 Call(PluginParams *params, HYPluginSelector selector, SInt32 which = 0) const;
+    void *Handle() const { return handle_; }
+
+private:
+    PluginBundle(void *handle, HYPluginMainProcPtr main) : handle_(handle), main_(main) {}
+    void *handle_;
+    HYPluginMainProcPtr main_;
+};
+
+} // namespace qvtest
+
+#endif // QUELVANE_TESTHOST_H
