@@ -1,17 +1,23 @@
 // commonprocs.h: the small, stateless conversions every unit of the plug-in
-// shares: colour records and their packed 32-bit form, pixel records, words
-// of a 32-bit value, decimal text of integers and reals, four-character codes
-// as text, and length-prefixed (Pascal) string helpers.
+// shares: the alerts and fatal stops (Assert, Terminate, StandardStop,
+// StandardWarning, Notify), colour records and their packed 32-bit form,
+// pixel records, words of a 32-bit value, decimal text of integers and
+// reals, four-character codes as text, platform string objects, and
+// length-prefixed (Pascal) string helpers.
 //
 // Text parameters and results are length-prefixed strings (one length byte,
-// at most 255 characters, Mac Roman) unless a parameter says otherwise.
-// Results are written into caller-owned buffers; nothing here allocates or
-// keeps state, and no procedure shows an alert: conversion failures give the
-// neutral result named at the procedure.
+// at most 255 characters, Mac Roman) unless a parameter says otherwise; the
+// overloads taking `const char *` take zero-terminated Mac Roman (or ASCII)
+// text, cut at 255 characters. Results are written into caller-owned
+// buffers. Nothing here keeps state. Only the alert procedures show
+// anything; conversions never do: their failures give the neutral result
+// named at the procedure. Objects returned by Make/Create-style procedures
+// (MakeCFString) are the caller's to release.
 #ifndef QUELVANE_COMMONPROCS_H
 #define QUELVANE_COMMONPROCS_H
 
 #include "MacTypes.h"
+#include "corefoundation/CFString.h"
 
 // One pixel of a 32-bit offscreen buffer: alpha at the lowest address, then
 // red, green, blue.
@@ -22,6 +28,38 @@ struct PixRec {
     UInt8 BLUE;
 };
 static_assert(sizeof(PixRec) == 4, "a PixRec is one 32-bit pixel");
+
+// ---- Alerts and fatal stops -------------------------------------------------
+// Each shows an application-modal alert through the toolbox and waits for the
+// user (headless: the text goes to standard error and the default button
+// answers).
+
+// A caution alert with Headline as message, Description as explanation, an
+// OK button (item 1) titled OKText and, when CancelText is not empty, a
+// cancel button (item 2). Answers the item hit: 1 or 2.
+SInt16 StandardWarning(ConstStr255Param Headline, ConstStr255Param Description, ConstStr255Param OKText,
+                       ConstStr255Param CancelText);
+SInt16 StandardWarning(const char *Headline, const char *Description, const char *OKText, const char *CancelText);
+
+// A stop alert with the platform's single OK button.
+void StandardStop(ConstStr255Param Headline, ConstStr255Param Description);
+void StandardStop(const char *Headline, const char *Description);
+
+// The stop alert of StandardStop, then the process ends (ExitToShell, exit
+// status kQVExitToShellStatus). Does not return.
+[[noreturn]] void Terminate(ConstStr255Param Headline, ConstStr255Param Description);
+[[noreturn]] void Terminate(const char *Headline, const char *Description);
+
+// Returns when thePtr is not empty. Otherwise Terminate with the headline
+// "Assertion Failure" and the description "Assertion failed in: " followed
+// by FailLocation (cut at 255 characters).
+void Assert(const void *thePtr, ConstStr255Param FailLocation);
+void Assert(const void *thePtr, const char *FailLocation);
+
+// A one-button caution alert: headline "Internal Notification:", theMessage
+// as description, button "ok". The caller goes on afterwards.
+void Notify(ConstStr255Param theMessage);
+void Notify(const char *theMessage);
 
 // ---- Colours ----------------------------------------------------------------
 
@@ -76,6 +114,16 @@ void String2Real(ConstStr255Param TheString, double &TheNumber);
 // significant digits ("3000000000", "1e+300"); not-finite values give "NaN",
 // "Inf" or "-Inf".
 void Real2String(double TheReal, Str255 TheText);
+
+// ---- Platform strings -------------------------------------------------------
+
+// A new string object from the Mac Roman text, owned by the caller; NULL
+// when the platform cannot make it.
+CFStringRef MakeCFString(ConstStr255Param TheString);
+// The object's text in Mac Roman. Empty (no truncation) when it needs more
+// than 255 bytes or holds characters Mac Roman cannot represent, and for a
+// NULL reference.
+void CF2PString(CFStringRef TheCFRef, Str255 TheText);
 
 // ---- Length-prefixed string helpers -----------------------------------------
 
