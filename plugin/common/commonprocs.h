@@ -18,6 +18,7 @@
 
 #include "MacTypes.h"
 #include "corefoundation/CFString.h"
+#include "corefoundation/CFURL.h"
 
 // One pixel of a 32-bit offscreen buffer: alpha at the lowest address, then
 // red, green, blue.
@@ -124,6 +125,45 @@ CFStringRef MakeCFString(ConstStr255Param TheString);
 // than 255 bytes or holds characters Mac Roman cannot represent, and for a
 // NULL reference.
 void CF2PString(CFStringRef TheCFRef, Str255 TheText);
+
+// ---- File references --------------------------------------------------------
+// Thin wrappers over the File Manager and the URL calls; none reports an
+// error: failures give the neutral result named.
+
+// The specification of the object TheRef names (zero-filled when there is
+// none).
+FSSpec FSRef2FSSpec(const FSRef &TheRef);
+// TheRef = the reference of the existing object TheFSS names; TheRef is not
+// written when there is none.
+void FSSpec2FSRef(const FSSpec &TheFSS, FSRef &TheRef);
+// The text of the object's file URL, owned by the caller; NULL when none.
+CFStringRef FSRef2CFString(const FSRef &TheFSRef);
+CFStringRef FSSpec2CFString(const FSSpec &TheFSS);
+// The text of the object's file URL as Mac Roman; empty when there is none
+// or it does not fit.
+void FSRef2Str255(const FSRef &TheFSRef, Str255 TheText);
+// The URL's own text as Mac Roman; empty for NULL or text that does not fit.
+void URL2Str255(CFURLRef TheURL, Str255 TheText);
+// A URL from its text, owned by the caller; NULL when it is not a URL.
+CFURLRef PString2URL(ConstStr255Param TheString);
+// The object's name (at most 63 characters).
+void GetNameFromFSRef(const FSRef &TheFSRef, Str255 TheName);
+// Whether the object is a container (a folder), as Launch Services sees it.
+Boolean IsFileAFolder(const FSRef &TheFile);
+
+// ---- Text in the current QuickDraw port ---------------------------------------
+// Font, size and colour are the port's; nothing is saved or restored.
+// Justification: 1 left, 2 centred, 3 right; other codes draw as left and
+// paint the whole box.
+enum : SInt16 { kJustifyLeft = 1, kJustifyCentre = 2, kJustifyRight = 3 };
+
+// Draws TheText in TheBox, placed horizontally by TheJustification and
+// centred vertically for a text of TheTextHeight pixels (descent one fifth).
+void DrawJustifiedTextInBox(const Rect &TheBox, SInt16 TheJustification, double TheTextHeight,
+                            ConstStr255Param TheText);
+// Paints the strip of TheBox that DrawJustifiedTextInBox covers with the
+// same box and code, one pixel wider on each side.
+void PaintJustifiedRect(const Rect &TheBox, SInt16 TheJustification, ConstStr255Param TheText);
 
 // ---- Length-prefixed string helpers -----------------------------------------
 

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "memory/MacMemory.h"
 
@@ -139,6 +141,12 @@ TestHost *TestHost::Current() { return gCurrentHost; }
 
 void TestHost::Record(const std::string &name, std::vector<long long> args) {
     calls_.push_back(HostCall{name, std::move(args)});
+    auto planned = throws_.find(name);
+    if (planned != throws_.end()) {
+        std::exception_ptr error = planned->second;
+        throws_.erase(planned);
+        std::rethrow_exception(error);
+    }
 }
 
 std::vector<HostCall> TestHost::CallsNamed(const std::string &name) const {
@@ -215,6 +223,32 @@ PluginBundle *PluginBundle::Get() {
 SInt32 PluginBundle::Call(PluginParams *params, HYPluginSelector selector, SInt32 which) const {
     if (params) params->selector = selector;
     return main_(which, params);
+}
+
+PrivatePreferences::PrivatePreferences() {
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quelvane-prefs-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        ADD_FAILURE() << "cannot make a preferences folder from " << pattern;
+        return;
+    }
+    path_ = pattern;
+    if (const char *old = std::getenv("XDG_CONFIG_HOME")) {
+        hadPrevious_ = true;
+        previous_ = old;
+    }
+    setenv("XDG_CONFIG_HOME", path_.c_str(), 1);
+}
+
+PrivatePreferences::~PrivatePreferences() {
+    if (hadPrevious_)
+        setenv("XDG_CONFIG_HOME", previous_.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+    if (!path_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
 }
 
 } // namespace qvtest

@@ -14,6 +14,7 @@
 #ifndef QUELVANE_TESTHOST_H
 #define QUELVANE_TESTHOST_H
 
+#include <exception>
 #include <map>
 #include <memory>
 #include <set>
@@ -50,14 +51,21 @@ public:
     int CountCalls(const std::string &name) const;
     std::vector<std::string> CallNames() const;
     void ClearCalls() { calls_.clear(); }
-    // Adds a record; callbacks added by other tests use it.
+    // Adds a record (and throws when ThrowOnCall planned it); every callback
+    // calls it first.
     void Record(const std::string &name, std::vector<long long> args);
 
     // ---- Failures ----------------------------------------------------------
     // The next `times` calls of `name` (every call when times < 0) answer
     // `result` without doing their work. Allocator calls answer NULL.
     void FailCall(const std::string &name, HYPluginResult result = kPluginFailed, int times = -1);
-    void StopFailing(const std::string &name) { failures_.erase(name); }
+    void StopFailing(const std::string &name) {
+        failures_.erase(name);
+        throws_.erase(name);
+    }
+    // The next call of `name` throws `error` (a C++ exception crossing into
+    // the plug-in, to test that none leaves its entry point).
+    void ThrowOnCall(const std::string &name, std::exception_ptr error) { throws_[name] = error; }
     // After `successes` more successful allocations, every allocation answers
     // NULL (negative: never run out).
     void RunOutOfMemoryAfter(int successes) { allocationBudget_ = successes; }
@@ -99,6 +107,7 @@ private:
     int instanceTag_ = 0;
     std::vector<HostCall> calls_;
     std::map<std::string, Failure> failures_;
+    std::map<std::string, std::exception_ptr> throws_;
     int allocationBudget_ = -1;
     std::set<const void *> liveBlocks_;
     int foreignDisposals_ = 0;
@@ -131,6 +140,23 @@ private:
     PluginBundle(void *handle, HYPluginMainProcPtr main) : handle_(handle), main_(main) {}
     void *handle_;
     HYPluginMainProcPtr main_;
+};
+
+// A fresh, empty folder under $TMPDIR (or /tmp) made the preferences folder
+// of this process ($XDG_CONFIG_HOME) for its lifetime; the previous value
+// comes back and the folder is removed with its contents on destruction.
+class PrivatePreferences {
+public:
+    PrivatePreferences();
+    ~PrivatePreferences();
+    PrivatePreferences(const PrivatePreferences &) = delete;
+    PrivatePreferences &operator=(const PrivatePreferences &) = delete;
+    const std::string &Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+    bool hadPrevious_ = false;
 };
 
 } // namespace qvtest

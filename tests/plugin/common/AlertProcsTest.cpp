@@ -1,0 +1,128 @@
+// The alert procedures: what each alert shows and answers, and the fatal
+// stops, which end the process after their alert.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/commonprocs.h"
+#include "toolbox/Alerts.h"
+
+namespace {
+
+std::string Text(CFStringRef s) {
+    if (!s) return "<none>";
+    char buffer[1024];
+    QVCFStringGetUTF8(s, buffer, sizeof buffer);
+    return buffer;
+}
+
+struct Shown {
+    int count = 0;
+    AlertType type = -1;
+    std::string headline, description, ok, cancel;
+    DialogItemIndex answer = 1;
+};
+
+DialogItemIndex Record(const QVAlertContent *alert, void *refCon) {
+    auto *shown = static_cast<Shown *>(refCon);
+    ++shown->count;
+    shown->type = alert->alertType;
+    shown->headline = Text(alert->messageText);
+    shown->description = Text(alert->explanationText);
+    shown->ok = Text(alert->buttonText[0]);
+    shown->cancel = Text(alert->buttonText[1]);
+    return shown->answer;
+}
+
+// For the fatal stops, which end the process: the presenter reports what it
+// was shown on standard error, where the death test reads it.
+DialogItemIndex Report(const QVAlertContent *alert, void *) {
+    std::fprintf(stderr, "kind=%d headline=[%s] description=[%s] length=%ld\n", alert->alertType,
+                 Text(alert->messageText).c_str(), Text(alert->explanationText).c_str(),
+                 static_cast<long>(CFStringGetLength(alert->explanationText)));
+    return kAlertStdAlertOKButton;
+}
+
+class AlertProcs : public ::testing::Test {
+protected:
+    void SetUp() override { QVSetAlertPresenter(&Record, &shown); }
+    void TearDown() override { QVSetAlertPresenter(nullptr, nullptr); }
+    Shown shown;
+};
+
+} // namespace
+
+TEST_F(AlertProcs, AssertOnAPointerShowsNothing) {
+    int x = 0;
+    Assert(&x, "anywhere");
+    const Str255 where = {5, 'h', 'e', 'r', 'e', '!'};
+    Assert(&x, where);
+    EXPECT_EQ(shown.count, 0);
+}
+
+TEST_F(AlertProcs, WarningWithoutCancelTextHasOneButtonAndAnswersOne) {
+    shown.answer = kAlertStdAlertCancelButton;
+    EXPECT_EQ(StandardWarning("Replace it?", "The file exists.", "Replace", ""), 1);
+    EXPECT_EQ(shown.type, kAlertCautionAlert);
+    EXPECT_EQ(shown.headline, "Replace it?");
+    EXPECT_EQ(shown.description, "The file exists.");
+    EXPECT_EQ(shown.ok, "Replace");
+    EXPECT_EQ(shown.cancel, "<none>");
+}
+
+TEST_F(AlertProcs, WarningWithCancelTextAnswersTheButtonHit) {
+    shown.answer = kAlertStdAlertCancelButton;
+    EXPECT_EQ(StandardWarning("Replace it?", "The file exists.", "Replace", "Keep"), 2);
+    EXPECT_EQ(shown.cancel, "Keep");
+    shown.answer = kAlertStdAlertOKButton;
+    EXPECT_EQ(StandardWarning("Replace it?", "The file exists.", "Replace", "Keep"), 1);
+}
+
+TEST_F(AlertProcs, NotifyIsAOneButtonCautionAlertAndReturns) {
+    Notify("Cannot locate manual in bundle");
+    EXPECT_EQ(shown.count, 1);
+    EXPECT_EQ(shown.type, kAlertCautionAlert);
+    EXPECT_EQ(shown.headline, "Internal Notification:");
+    EXPECT_EQ(shown.description, "Cannot locate manual in bundle");
+    EXPECT_EQ(shown.ok, "ok");
+    EXPECT_EQ(shown.cancel, "<none>");
+}
+
+TEST_F(AlertProcs, StopAlertsHaveTheStandardOKButton) {
+    StandardStop("Stopped", "Because.");
+    EXPECT_EQ(shown.type, kAlertStopAlert);
+    EXPECT_EQ(shown.headline, "Stopped");
+    EXPECT_EQ(shown.ok, "OK");
+    EXPECT_EQ(shown.cancel, "<none>");
+}
+
+TEST_F(AlertProcs, MacRomanTextReachesTheAlertIntact) {
+    // 0x8E is e-acute in Mac Roman.
+    const Str255 message = {5, 'C', 'a', 'f', 0x8E, '!'};
+    Notify(message);
+    EXPECT_EQ(shown.description, "Caf\xC3\xA9!");
+}
+
+TEST(AlertProcsDeathTest, AssertOnAnEmptyPointerEndsTheProcessAfterAStopAlert) {
+    EXPECT_EXIT(Assert(nullptr, "DoEffect"), ::testing::ExitedWithCode(kQVExitToShellStatus),
+                "Alert \\(stop\\): Assertion Failure\n  Assertion failed in: DoEffect\n");
+}
+
+TEST(AlertProcsDeathTest, AssertDescriptionIsCutAtTwoHundredFiftyFiveCharacters) {
+    const std::string location(250, 'L');
+    EXPECT_EXIT(
+        {
+            QVSetAlertPresenter(&Report, nullptr);
+            Assert(nullptr, location.c_str());
+        },
+        ::testing::ExitedWithCode(kQVExitToShellStatus),
+        "kind=0 headline=\\[Assertion Failure\\] description=\\[Assertion failed in: L+\\] length=255");
+}
+
+TEST(AlertProcsDeathTest, TerminateShowsItsTextsThenEndsTheProcess) {
+    EXPECT_EXIT(Terminate("Non-Matching Blocks", "The Size of Source and Dest do not match"),
+                ::testing::ExitedWithCode(kQVExitToShellStatus),
+                "Alert \\(stop\\): Non-Matching Blocks\n  The Size of Source and Dest do not match\n  \\[OK\\]");
+}

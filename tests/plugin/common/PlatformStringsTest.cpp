@@ -1,0 +1,167 @@
+// Platform string objects from and to length-prefixed Mac Roman text, and
+// the file-reference wrappers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "common/commonprocs.h"
+#include "resources/Files.h"
+
+namespace {
+
+std::string Text(ConstStr255Param s) { return std::string(reinterpret_cast<const char *>(s + 1), s[0]); }
+
+struct P {
+    Str255 s;
+    explicit P(const std::string &text) {
+        s[0] = static_cast<unsigned char>(text.size());
+        std::memcpy(s + 1, text.data(), text.size());
+    }
+};
+
+} // namespace
+
+TEST(PlatformStrings, MacRomanTextRoundTrips) {
+    Str255 all;
+    all[0] = 255;
+    for (int i = 1; i <= 255; ++i) all[i] = static_cast<unsigned char>(i); // every Mac Roman character but NUL
+    CFStringRef s = MakeCFString(all);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(CFStringGetLength(s), 255);
+    Str255 back;
+    CF2PString(s, back);
+    EXPECT_EQ(Text(back), Text(all));
+    CFRelease(s);
+
+    const Str255 empty = {0};
+    s = MakeCFString(empty);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(CFStringGetLength(s), 0);
+    CFRelease(s);
+}
+
+TEST(PlatformStrings, TextThatDoesNotFitGivesTheEmptyString) {
+    Str255 out = {3, 'o', 'l', 'd'};
+    CFStringRef longer = CFStringCreateWithCString(kCFAllocatorDefault, std::string(300, 'a').c_str(),
+                                                   kCFStringEncodingUTF8);
+    CF2PString(longer, out);
+    EXPECT_EQ(out[0], 0) << "no truncation";
+    CFRelease(longer);
+
+    out[0] = 3;
+    CFStringRef exact = CFStringCreateWithCString(kCFAllocatorDefault, std::string(255, 'b').c_str(),
+                                                  kCFStringEncodingUTF8);
+    CF2PString(exact, out);
+    EXPECT_EQ(out[0], 255);
+    CFRelease(exact);
+
+    out[0] = 3;
+    CFStringRef greek = CFStringCreateWithCString(kCFAllocatorDefault, "alpha \xCE\xB1", kCFStringEncodingUTF8);
+    CF2PString(greek, out);
+    EXPECT_EQ(out[0], 0) << "a character Mac Roman lacks";
+    CFRelease(greek);
+
+    out[0] = 3;
+    CF2PString(nullptr, out);
+    EXPECT_EQ(out[0], 0);
+}
+
+// ---- File references ---------------------------------------------------------
+
+namespace {
+
+// A file and a folder in a fresh temporary folder, removed afterwards.
+class FileRefs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quelvane-files-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        file = folder + "/Clip picture.png";
+        std::FILE *f = std::fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+        ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8 *>(file.c_str()), &fileRef, nullptr), noErr);
+        ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8 *>(folder.c_str()), &folderRef, nullptr), noErr);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::string folder, file;
+    FSRef fileRef, folderRef;
+};
+
+} // namespace
+
+TEST_F(FileRefs, SpecificationsAndReferencesNameTheSameObject) {
+    const FSSpec spec = FSRef2FSSpec(fileRef);
+    EXPECT_EQ(Text(spec.name), "Clip picture.png");
+    Str255 name;
+    GetNameFromFSRef(fileRef, name);
+    EXPECT_EQ(Text(name), "Clip picture.png");
+
+    FSRef back;
+    std::memset(&back, 0xEE, sizeof back);
+    FSSpec2FSRef(spec, back);
+    EXPECT_EQ(FSCompareFSRefs(&back, &fileRef), noErr);
+
+    // A specification of nothing leaves the reference as it was.
+    FSSpec missing = spec;
+    missing.name[0] = 4;
+    std::memcpy(missing.name + 1, "gone", 4);
+    FSRef untouched;
+    std::memset(&untouched, 0x5A, sizeof untouched);
+    FSSpec2FSRef(missing, untouched);
+    for (UInt8 b : untouched.hidden) ASSERT_EQ(b, 0x5A);
+
+    FSRef bogus;
+    std::memset(&bogus, 0, sizeof bogus);
+    const FSSpec none = FSRef2FSSpec(bogus);
+    EXPECT_EQ(none.name[0], 0);
+    GetNameFromFSRef(bogus, name);
+    EXPECT_EQ(name[0], 0);
+}
+
+TEST_F(FileRefs, FileURLTextsAndBack) {
+    const std::string expected = "file://" + folder + "/Clip%20picture.png";
+    CFStringRef text = FSRef2CFString(fileRef);
+    ASSERT_NE(text, nullptr);
+    Str255 p;
+    CF2PString(text, p);
+    EXPECT_EQ(Text(p), expected);
+    CFRelease(text);
+
+    FSRef2Str255(fileRef, p);
+    EXPECT_EQ(Text(p), expected);
+    text = FSSpec2CFString(FSRef2FSSpec(fileRef));
+    ASSERT_NE(text, nullptr);
+    CF2PString(text, p);
+    EXPECT_EQ(Text(p), expected);
+    CFRelease(text);
+
+    CFURLRef url = PString2URL(P(expected).s);
+    ASSERT_NE(url, nullptr);
+    URL2Str255(url, p);
+    EXPECT_EQ(Text(p), expected);
+    CFRelease(url);
+
+    EXPECT_EQ(PString2URL(P("not a url with spaces").s), nullptr);
+    URL2Str255(nullptr, p);
+    EXPECT_EQ(p[0], 0);
+    FSRef bogus;
+    std::memset(&bogus, 0, sizeof bogus);
+    EXPECT_EQ(FSRef2CFString(bogus), nullptr);
+    FSRef2Str255(bogus, p);
+    EXPECT_EQ(p[0], 0);
+}
+
+TEST_F(FileRefs, FoldersAreContainersAndFilesAreNot) {
+    EXPECT_TRUE(IsFileAFolder(folderRef));
+    EXPECT_FALSE(IsFileAFolder(fileRef));
+    FSRef bogus;
+    std::memset(&bogus, 0, sizeof bogus);
+    EXPECT_FALSE(IsFileAFolder(bogus));
+}
