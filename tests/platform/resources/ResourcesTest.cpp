@@ -1,0 +1,410 @@
+// Resource Manager stand-in: the file layout, round trips, string lists,
+// the resource chain, refusal of damaged files, atomic replacement.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "TempDir.h"
+#include "memory/MacMemory.h"
+#include "resources/Files.h"
+#include "resources/Resources.h"
+
+namespace {
+
+constexpr ResType kPref = QV_FOURCC('P', 'r', 'e', 'f');
+constexpr ResType kText = QV_FOURCC('T', 'E', 'X', 'T');
+
+std::basic_string<unsigned char> P(const std::string &text) {
+    std::basic_string<unsigned char> s(1, static_cast<unsigned char>(text.size()));
+    s.append(reinterpret_cast<const unsigned char *>(text.data()), text.size());
+    return s;
+}
+
+std::string Str(const unsigned char *p) { return std::string(reinterpret_cast<const char *>(p + 1), p[0]); }
+
+Handle H(const std::string &bytes) {
+    Handle h = nullptr;
+    PtrToHand(bytes.data(), &h, static_cast<Size>(bytes.size()));
+    return h;
+}
+
+std::string Bytes(Handle h) { return std::string(*h, static_cast<size_t>(GetHandleSize(h))); }
+
+// A string list: a 2-byte count and the Pascal strings.
+std::string StringList(std::initializer_list<std::string> items) {
+    std::string s(2, '\0');
+    s[0] = static_cast<char>(items.size() >> 8);
+    s[1] = static_cast<char>(items.size());
+    for (auto &i : items) s += static_cast<char>(i.size()) + i;
+    return s;
+}
+
+UInt32 BE32(const std::string &b, size_t at) {
+    return (UInt32(UInt8(b[at])) << 24) | (UInt32(UInt8(b[at + 1])) << 16) | (UInt32(UInt8(b[at + 2])) << 8) |
+           UInt32(UInt8(b[at + 3]));
+}
+UInt16 BE16(const std::string &b, size_t at) { return static_cast<UInt16>((UInt8(b[at]) << 8) | UInt8(b[at + 1])); }
+void SetBE32(std::string &b, size_t at, UInt32 v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (24 - 8 * i));
+}
+void SetBE16(std::string &b, size_t at, UInt16 v) {
+    b[at] = static_cast<char>(v >> 8);
+    b[at + 1] = static_cast<char>(v);
+}
+
+class ResourcesTest : public ::testing::Test {
+protected:
+    FSSpec Spec(const std::string &name) {
+        FSSpec spec;
+        QVFSSpecFromPath((dir / name).c_str(), &spec);
+        return spec;
+    }
+
+    // A file with three resources of two types, one of them named.
+    FSSpec MakeSample(const std::string &name) {
+        FSSpec spec = Spec(name);
+        FSpCreateResFile(&spec, 0, 0, smSystemScript);
+        EXPECT_EQ(ResError(), noErr);
+        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+        EXPECT_GT(ref, 0);
+        AddResource(H(StringList({"Zoom horizontal", "Zoom vertical", "Turn"})), kQVStringListResType, 128,
+                    P("Slider labels").c_str());
+        EXPECT_EQ(ResError(), noErr);
+        AddResource(H(std::string(396, '\x5A')), kPref, 1, P("Config Settings").c_str());
+        AddResource(H(StringList({"Quelvane"})), kQVStringListResType, 17000, nullptr);
+        CloseResFile(ref);
+        EXPECT_EQ(ResError(), noErr);
+        return spec;
+    }
+
+    void TearDown() override {
+        // No test may leave a file open for the next one.
+        while (CurResFile() != 0) CloseResFile(CurResFile());
+        QVResInjectWriteFailures(0, kQVFailOnWrite);
+    }
+
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(ResourcesTest, WrittenFilesFollowTheLayoutAndReadBack) {
+    FSSpec spec = MakeSample("sample.rsrc");
+    std::string b = TempDir::Read(dir / "sample.rsrc");
+    // Header: data at 256, map after the data, lengths that add up, and a
+    // copy of the header at the start of the map.
+    UInt32 dataOff = BE32(b, 0), mapOff = BE32(b, 4), dataLen = BE32(b, 8), mapLen = BE32(b, 12);
+    EXPECT_EQ(dataOff, 256u);
+    EXPECT_EQ(mapOff, dataOff + dataLen);
+    EXPECT_EQ(b.size(), mapOff + mapLen);
+    EXPECT_EQ(b.substr(mapOff, 16), b.substr(0, 16));
+    EXPECT_EQ(BE16(b, mapOff + 24), 28) << "type list right after the map header";
+    size_t types = mapOff + 28;
+    EXPECT_EQ(BE16(b, types), 1) << "two types, stored as count - 1";
+    EXPECT_EQ(BE32(b, types + 2), kQVStringListResType);
+    EXPECT_EQ(BE16(b, types + 6), 1) << "two string lists";
+    size_t refs = types + BE16(b, types + 8);
+    EXPECT_EQ(BE16(b, refs), 128);
+    size_t names = mapOff + BE16(b, mapOff + 26);
+    EXPECT_EQ(b.substr(names + BE16(b, refs + 2), 14), "\x0DSlider labels");
+    UInt32 data = dataOff + (BE32(b, refs + 4) & 0xFFFFFF);
+    EXPECT_EQ(BE32(b, data), StringList({"Zoom horizontal", "Zoom vertical", "Turn"}).size());
+    EXPECT_EQ(BE16(b, refs + 12 + 2), 0xFFFF) << "17000 has no name";
+
+    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+    ASSERT_GT(ref, 0);
+    EXPECT_EQ(CurResFile(), ref);
+    EXPECT_EQ(Count1Types(), 2);
+    ResType t = 0;
+    Get1IndType(&t, 2);
+    EXPECT_EQ(t, kPref);
+    EXPECT_EQ(Count1Resources(kQVStringListResType), 2);
+    Handle pref = Get1Resource(kPref, 1);
+    ASSERT_NE(pref, nullptr);
+    EXPECT_EQ(Get1Resource(kPref, 1), pref) << "the same handle until released";
+    EXPECT_EQ(Bytes(pref), std::string(396, '\x5A'));
+    EXPECT_EQ(GetMaxResourceSize(pref), 396);
+    ResID id = 0;
+    ResType type = 0;
+    Str255 name;
+    GetResInfo(pref, &id, &type, name);
+    EXPECT_EQ(id, 1);
+    EXPECT_EQ(type, kPref);
+    EXPECT_EQ(Str(name), "Config Settings");
+    EXPECT_EQ(HomeResFile(pref), ref);
+    EXPECT_EQ(Get1NamedResource(kPref, P("Config Settings").c_str()), pref);
+    EXPECT_EQ(Get1Resource(kPref, 2), nullptr);
+    EXPECT_EQ(ResError(), resNotFound);
+    EXPECT_EQ(Get1IndResource(kQVStringListResType, 2), Get1Resource(kQVStringListResType, 17000));
+
+    // Read-only: nothing can be added, and closing writes nothing.
+    AddResource(H("x"), kText, 5, nullptr);
+    EXPECT_EQ(ResError(), addResFailed);
+    CloseResFile(ref);
+    EXPECT_EQ(TempDir::Read(dir / "sample.rsrc"), b);
+    EXPECT_EQ(CurResFile(), 0);
+}
+
+TEST_F(ResourcesTest, StringListsAndTheChain) {
+    FSSpec a = MakeSample("a.rsrc");
+    FSSpec bSpec = Spec("b.rsrc");
+    FSpCreateResFile(&bSpec, 0, 0, 0);
+    ResFileRefNum refB = FSpOpenResFile(&bSpec, fsRdWrPerm);
+    // Count 3, but only two strings follow: a damaged list.
+    AddResource(H(StringList({"one", "two"}).replace(1, 1, 1, '\3')), kQVStringListResType, 129, nullptr);
+    UpdateResFile(refB);
+    ASSERT_EQ(ResError(), noErr);
+
+    ResFileRefNum refA = FSpOpenResFile(&a, fsRdPerm);
+    ASSERT_GT(refA, 0);
+    Str255 s;
+    GetIndString(s, 128, 1);
+    EXPECT_EQ(Str(s), "Zoom horizontal");
+    GetIndString(s, 128, 3);
+    EXPECT_EQ(Str(s), "Turn");
+    for (SInt16 bad : {0, 4, -1}) {
+        s[0] = 9;
+        GetIndString(s, 128, bad);
+        EXPECT_EQ(s[0], 0) << bad;
+    }
+    GetIndString(s, 17000, 1);
+    EXPECT_EQ(Str(s), "Quelvane");
+
+    // The list of b is found below a, but not by a one-file look-up.
+    GetIndString(s, 129, 2);
+    EXPECT_EQ(Str(s), "two");
+    GetIndString(s, 129, 3);
+    EXPECT_EQ(s[0], 0) << "a string past the list's end is empty";
+    EXPECT_EQ(Get1Resource(kQVStringListResType, 129), nullptr);
+    UseResFile(refB);
+    GetIndString(s, 128, 1);
+    EXPECT_EQ(s[0], 0) << "files above the current one are not searched";
+    UseResFile(refA);
+
+    // Opening an open file answers it again; closing the current file falls
+    // back to the one below.
+    EXPECT_EQ(FSpOpenResFile(&a, fsRdPerm), refA);
+    CloseResFile(refA);
+    EXPECT_EQ(CurResFile(), refB);
+    UseResFile(12345);
+    EXPECT_EQ(ResError(), resFNotFound);
+    EXPECT_EQ(CurResFile(), refB);
+    CloseResFile(refB);
+    EXPECT_EQ(CurResFile(), 0);
+    GetIndString(s, 128, 1);
+    EXPECT_EQ(s[0], 0);
+}
+
+TEST_F(ResourcesTest, DetachRemoveReleaseAndChangeOwnHandlesCorrectly) {
+    FSSpec spec = MakeSample("s.rsrc");
+    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    Handle pref = Get1Resource(kPref, 1);
+    DetachResource(pref);
+    EXPECT_EQ(HomeResFile(pref), -1);
+    Handle fresh = Get1Resource(kPref, 1);
+    EXPECT_NE(fresh, pref) << "a detached handle is the caller's; the file reads a new one";
+    DisposeHandle(pref);
+
+    // Change one resource, remove another, add a third.
+    SetHandleSize(fresh, 4);
+    std::memcpy(*fresh, "abcd", 4);
+    ChangedResource(fresh);
+    ReleaseResource(fresh);
+    EXPECT_EQ(ResError(), resAttrErr) << "a changed resource stays until written";
+    Handle list = Get1Resource(kQVStringListResType, 17000);
+    RemoveResource(list);
+    EXPECT_EQ(ResError(), noErr);
+    DisposeHandle(list);
+    Handle text = H("hello");
+    AddResource(text, kText, 300, P("greeting").c_str());
+    AddResource(H("dup"), kText, 300, nullptr);
+    EXPECT_EQ(ResError(), addResFailed) << "type and ID are taken";
+    AddResource(text, kText, 301, nullptr);
+    EXPECT_EQ(ResError(), addResFailed) << "already a resource";
+    SetResInfo(text, 302, P("hi").c_str());
+    EXPECT_EQ(ResError(), noErr);
+    UpdateResFile(ref);
+    ASSERT_EQ(ResError(), noErr);
+    ReleaseResource(fresh);
+    EXPECT_EQ(ResError(), noErr);
+    CloseResFile(ref);
+
+    ref = FSpOpenResFile(&spec, fsRdPerm);
+    EXPECT_EQ(Bytes(Get1Resource(kPref, 1)), "abcd");
+    EXPECT_EQ(Get1Resource(kQVStringListResType, 17000), nullptr);
+    Handle t = Get1Resource(kText, 302);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(Bytes(t), "hello");
+    Str255 name;
+    GetResInfo(t, nullptr, nullptr, name);
+    EXPECT_EQ(Str(name), "hi");
+    CloseResFile(ref);
+
+    // Clearing the changed flag of the map discards the changes on closing.
+    std::string before = TempDir::Read(dir / "s.rsrc");
+    ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    RemoveResource(Get1Resource(kPref, 1));
+    SetResFileAttrs(ref, GetResFileAttrs(ref) & ~mapChanged);
+    CloseResFile(ref);
+    EXPECT_EQ(TempDir::Read(dir / "s.rsrc"), before);
+}
+
+TEST_F(ResourcesTest, DamagedFilesAreRefused) {
+    MakeSample("good.rsrc");
+    const std::string good = TempDir::Read(dir / "good.rsrc");
+    const UInt32 mapOff = BE32(good, 4);
+    const size_t types = mapOff + 28;
+    const size_t refs = types + BE16(good, types + 8);
+    FSSpec spec = Spec("bad.rsrc");
+    auto refused = [&](const std::string &bytes) {
+        TempDir::Write(dir / "bad.rsrc", bytes);
+        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+        if (ref > 0) CloseResFile(ref);
+        return ref == -1 && (ResError() == mapReadErr || ResError() == eofErr);
+    };
+
+    EXPECT_TRUE(refused(""));
+    EXPECT_EQ(ResError(), eofErr);
+    // Every truncation of a good file.
+    for (size_t n = 1; n < good.size(); ++n) ASSERT_TRUE(refused(good.substr(0, n))) << "cut at " << n;
+
+    struct Damage {
+        const char *what;
+        size_t at;
+        bool wide;
+        UInt32 value;
+    };
+    const Damage damages[] = {
+        {"data offset past the end", 0, true, static_cast<UInt32>(good.size())},
+        {"map offset past the end", 4, true, 0xFFFFFF00u},
+        {"data length past the end", 8, true, static_cast<UInt32>(good.size())},
+        {"map too short for its header", 12, true, 20},
+        {"type list offset past the map", mapOff + 24, false, 0xFFF0},
+        {"more types than the map holds", types, false, 0x7FFF},
+        {"more resources than the list holds", types + 6, false, 0x4000},
+        {"reference list past the map", types + 8, false, 0xFFF0},
+        {"name past the name list", refs + 2, false, 0x7000},
+        {"data offset past the data", refs + 4, true, 0x00FFFFF0u},
+        {"data length past the data", 256, true, 0x7FFFFFFFu},
+        {"data reaching into the map", 8, true, mapOff - 256 + 8},
+        {"two resources with one ID", refs + 12, false, 128},
+    };
+    for (const auto &d : damages) {
+        std::string bad = good;
+        if (d.wide)
+            SetBE32(bad, d.at, d.value);
+        else
+            SetBE16(bad, d.at, static_cast<UInt16>(d.value));
+        EXPECT_TRUE(refused(bad)) << d.what;
+    }
+    std::string longName = good;
+    longName[mapOff + BE16(good, mapOff + 26)] = '\xFF';
+    EXPECT_TRUE(refused(longName)) << "a name running past the map";
+    // The data offset keeps the attribute byte in front of it.
+    std::string attrsOnly = good;
+    attrsOnly[refs + 4] = static_cast<char>(resPurgeable);
+    EXPECT_FALSE(refused(attrsOnly)) << "attributes are not damage";
+}
+
+TEST_F(ResourcesTest, RandomDamageIsRefusedOrReadSafely) {
+    // Flipped bytes either make the file refused or leave one whose every
+    // resource and string can be read; the address sanitizer build checks
+    // that nothing is read out of bounds.
+    MakeSample("good.rsrc");
+    const std::string good = TempDir::Read(dir / "good.rsrc");
+    FSSpec spec = Spec("fuzzed.rsrc");
+    std::mt19937 rng(1234);
+    int refusedCount = 0, opened = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes = good;
+        int flips = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < flips; ++i) {
+            size_t at = rng() % bytes.size();
+            // Aim at the header and map more than at the string data.
+            if (rng() % 2) at = rng() % 16 + (rng() % 2 ? 0 : BE32(good, 4));
+            bytes[std::min(at, bytes.size() - 1)] = static_cast<char>(rng());
+        }
+        TempDir::Write(dir / "fuzzed.rsrc", bytes);
+        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+        if (ref == -1) {
+            ++refusedCount;
+            continue;
+        }
+        ++opened;
+        for (SInt16 t = 1; t <= Count1Types(); ++t) {
+            ResType type;
+            Get1IndType(&type, t);
+            for (SInt16 i = 1; i <= Count1Resources(type); ++i) {
+                Handle h = Get1IndResource(type, i);
+                ASSERT_NE(h, nullptr);
+                ResID id;
+                Str255 name;
+                GetResInfo(h, &id, &type, name);
+                if (type == kQVStringListResType)
+                    for (SInt16 k = 1; k < 5; ++k) GetIndString(name, id, k);
+            }
+        }
+        CloseResFile(ref);
+    }
+    EXPECT_GT(refusedCount, 0);
+    EXPECT_GT(opened, 0);
+}
+
+TEST_F(ResourcesTest, FailedWritesLeaveThePreviousFileIntact) {
+    FSSpec spec = MakeSample("keep.rsrc");
+    const std::string before = TempDir::Read(dir / "keep.rsrc");
+    for (auto stage : {kQVFailOnWrite, kQVFailOnSync, kQVFailOnRename}) {
+        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+        ASSERT_GT(ref, 0);
+        RemoveResource(Get1Resource(kPref, 1));
+        AddResource(H(std::string(396, '\x11')), kPref, 1, P("Config Settings").c_str());
+        QVResInjectWriteFailures(1, stage);
+        UpdateResFile(ref);
+        EXPECT_NE(ResError(), noErr) << "stage " << stage;
+        EXPECT_EQ(TempDir::Read(dir / "keep.rsrc"), before) << "stage " << stage;
+        // Closing tries once more; this time the disk is fine.
+        CloseResFile(ref);
+        EXPECT_EQ(ResError(), noErr);
+        EXPECT_NE(TempDir::Read(dir / "keep.rsrc"), before);
+        TempDir::Write(dir / "keep.rsrc", before);
+    }
+    // No temporary file is left behind.
+    int files = 0;
+    for (auto &entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
+    EXPECT_EQ(files, 1);
+
+    FSSpec exists = Spec("keep.rsrc");
+    FSpCreateResFile(&exists, 0, 0, 0);
+    EXPECT_EQ(ResError(), dupFNErr);
+    FSSpec nowhere;
+    EXPECT_EQ(QVFSSpecFromPath((dir / "no/such/file").c_str(), &nowhere), dirNFErr);
+    EXPECT_EQ(FSpOpenResFile(&nowhere, fsRdPerm), -1);
+}
+
+TEST_F(ResourcesTest, ManyResourcesAndLongNamesRoundTrip) {
+    FSSpec spec = Spec("many.rsrc");
+    FSpCreateResFile(&spec, 0, 0, 0);
+    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    for (int i = 0; i < 500; ++i) {
+        std::string name(static_cast<size_t>(i % 256), static_cast<char>('A' + i % 26));
+        AddResource(H(std::string(static_cast<size_t>(i), static_cast<char>(i))), QV_FOURCC('T', 'y', 'p', 'A' + i % 3),
+                    static_cast<ResID>(i - 250), P(name).c_str());
+    }
+    CloseResFile(ref);
+    ASSERT_EQ(ResError(), noErr);
+    ref = FSpOpenResFile(&spec, fsRdPerm);
+    ASSERT_GT(ref, 0);
+    EXPECT_EQ(Count1Types(), 3);
+    for (int i = 0; i < 500; ++i) {
+        Handle h = Get1Resource(QV_FOURCC('T', 'y', 'p', 'A' + i % 3), static_cast<ResID>(i - 250));
+        ASSERT_NE(h, nullptr) << i;
+        ASSERT_EQ(Bytes(h), std::string(static_cast<size_t>(i), static_cast<char>(i)));
+        Str255 name;
+        GetResInfo(h, nullptr, nullptr, name);
+        ASSERT_EQ(name[0], i % 256);
+    }
+    CloseResFile(ref);
+}
