@@ -389,7 +389,9 @@ Boolean CFStringHasSuffix(CFStringRef theString, CFStringRef suffix) {
 
 CFStringRef __QVCFStringMakeConstantString(const char *cStr) {
     static std::mutex lock;
-    static std::map<std::string, CFStringRef, std::less<>> constants;
+    // Never destroyed: the strings outlive every static destructor that
+    // may still use them, and stay reachable for leak checkers.
+    static auto &constants = *new std::map<std::string, CFStringRef, std::less<>>;
     if (!cStr) return nullptr;
     std::lock_guard<std::mutex> guard(lock);
     auto it = constants.find(std::string_view(cStr));
