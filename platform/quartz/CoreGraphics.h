@@ -69,7 +69,7 @@ QV_API CGImageRef CGImageCreateCopy(CGImageRef image);
 
 /* Stand-in extension: an image made from premultiplied pixels in memory
    order alpha, red, green, blue, rows rowBytes apart (copied). NULL for an
-   empty size or when memory runs out. */
+   empty size, a side above 32767 or when memory runs out. */
 QV_API CGImageRef QVCGImageCreateWithARGB(size_t width, size_t height, size_t rowBytes, const void *pixels);
 /* Stand-in extension: the image's pixels (memory order A, R, G, B,
    premultiplied, CGImageGetBytesPerRow apart), valid while the image lives. */
@@ -116,9 +116,7 @@ enum {
     kCGImageAlphaFirst = 4,
     kCGImageAlphaNoneSkipLast = 5,
     kCGImageAlphaNoneSkipFirst = 6,
-    kCGImageAlphaOnly = 7
-};
-enum {
+    kCGImageAlphaOnly = 7,
     kCGBitmapAlphaInfoMask = 0x1F,
     kCGBitmapByteOrderMask = 0x7000,
     kCGBitmapByteOrderDefault = 0 << 12,
@@ -224,6 +222,11 @@ QV_API void CGContextDrawImage(CGContextRef c, CGRect rect, CGImageRef image);
 QV_API void CGContextClearRect(CGContextRef c, CGRect rect);
 /* The transformed rectangle filled with the fill colour. */
 QV_API void CGContextFillRect(CGContextRef c, CGRect rect);
+/* Stand-in extension for tests and benchmarks: whether image drawing may use
+   the AVX2 kernels (chosen at run time; they give exactly the pixels of the
+   plain kernels). Returns the previous setting; without AVX2 it stays off. */
+QV_API Boolean QVCGSetSIMDEnabled(Boolean enabled);
+QV_API Boolean QVCGSIMDAvailable(void);
 /* Drawing is immediate: both do nothing but report drawing to a window port. */
 QV_API void CGContextFlush(CGContextRef c);
 QV_API void CGContextSynchronize(CGContextRef c);

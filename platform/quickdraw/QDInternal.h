@@ -29,7 +29,7 @@ struct PixelLoan {
     size_t height = 0;
     std::shared_ptr<void> own; // keeps the memory alive once the loan has it
     bool lent = false;         // true while data points into a lender
-    // Takes a private copy of the pixels (rows packed) if still lent.
+    // Takes a private copy of the pixels (same row layout) if still lent.
     // Returns false when memory runs out (the loan then stays lent).
     bool Detach();
 };

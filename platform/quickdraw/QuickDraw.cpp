@@ -565,13 +565,13 @@ namespace qd {
 
 bool PixelLoan::Detach() {
     if (!lent) return true;
-    const size_t packed = width * 4;
-    std::shared_ptr<UInt8> copy = AllocatePixels(packed * height);
+    // Same row layout as before, so a row length handed out stays right.
+    const size_t bytes = height ? rowBytes * (height - 1) + width * 4 : 0;
+    std::shared_ptr<UInt8> copy = AllocatePixels(bytes);
     if (!copy) return false;
-    for (size_t y = 0; y < height; ++y) std::memcpy(copy.get() + y * packed, data + y * rowBytes, packed);
+    for (size_t y = 0; y < height; ++y) std::memcpy(copy.get() + y * rowBytes, data + y * rowBytes, width * 4);
     own = copy;
     data = copy.get();
-    rowBytes = packed;
     lent = false;
     return true;
 }

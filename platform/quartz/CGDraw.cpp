@@ -1,0 +1,669 @@
+// The pixel engine: coverage of parallelograms, compositing with the blend
+// modes, the clamping sampler, the row scanner that hands whole spans to
+// the kernels, and the plain C++ kernels (the reference for the AVX2 ones).
+#include "quartz/CGDraw.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace cgdraw {
+namespace {
+
+// ---- Geometry ----
+
+struct Pt {
+    double x, y;
+};
+
+bool Invert(const Affine &m, Affine *out) {
+    const double det = m.a * m.d - m.b * m.c;
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
+    const double id = 1.0 / det;
+    out->a = m.d * id;
+    out->b = -m.b * id;
+    out->c = -m.c * id;
+    out->d = m.a * id;
+    out->tx = -(out->a * m.tx + out->c * m.ty);
+    out->ty = -(out->b * m.tx + out->d * m.ty);
+    return std::isfinite(out->tx) && std::isfinite(out->ty);
+}
+
+Pt Apply(const Affine &m, double x, double y) { return Pt{m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty}; }
+
+// Snaps values that are within rounding noise of a whole pixel onto it, so
+// that shapes on pixel boundaries give whole pixels.
+constexpr double kSnap = 1e-4;
+double Snap(double v) {
+    const double r = std::nearbyint(v);
+    return std::fabs(v - r) < kSnap ? r : v;
+}
+
+// A convex quadrilateral (the mapped rectangle), counter-clockwise or not.
+struct Quad {
+    Pt p[4];
+    double minY, maxY;
+
+    explicit Quad(const Affine &m, double w, double h) {
+        p[0] = Apply(m, 0, 0);
+        p[1] = Apply(m, w, 0);
+        p[2] = Apply(m, w, h);
+        p[3] = Apply(m, 0, h);
+        for (Pt &q : p) {
+            q.x = Snap(q.x);
+            q.y = Snap(q.y);
+        }
+        minY = std::min({p[0].y, p[1].y, p[2].y, p[3].y});
+        maxY = std::max({p[0].y, p[1].y, p[2].y, p[3].y});
+    }
+
+    bool Finite() const {
+        for (const Pt &q : p)
+            if (!std::isfinite(q.x) || !std::isfinite(q.y)) return false;
+        return true;
+    }
+
+    // x extent of the quad on the line at height y; false when it misses.
+    bool LineExtent(double y, double *l, double *r) const {
+        double lo = INFINITY, hi = -INFINITY;
+        for (int i = 0; i < 4; ++i) {
+            const Pt &a = p[i], &b = p[(i + 1) & 3];
+            if (a.y == b.y) {
+                if (a.y == y) {
+                    lo = std::min({lo, a.x, b.x});
+                    hi = std::max({hi, a.x, b.x});
+                }
+                continue;
+            }
+            if (y < std::min(a.y, b.y) || y > std::max(a.y, b.y)) continue;
+            const double x = a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y);
+            lo = std::min(lo, x);
+            hi = std::max(hi, x);
+        }
+        if (lo > hi) return false;
+        *l = lo;
+        *r = hi;
+        return true;
+    }
+
+    // x extent of the part of the quad between heights y0 and y1.
+    bool StripExtent(double y0, double y1, double *l, double *r) const {
+        double lo = INFINITY, hi = -INFINITY, a, b;
+        for (const Pt &q : p)
+            if (q.y >= y0 && q.y <= y1) {
+                lo = std::min(lo, q.x);
+                hi = std::max(hi, q.x);
+            }
+        if (LineExtent(y0, &a, &b)) {
+            lo = std::min(lo, a);
+            hi = std::max(hi, b);
+        }
+        if (LineExtent(y1, &a, &b)) {
+            lo = std::min(lo, a);
+            hi = std::max(hi, b);
+        }
+        if (lo > hi) return false;
+        *l = lo;
+        *r = hi;
+        return true;
+    }
+
+    // Area of the unit pixel square at (x, y) inside the quad.
+    double Coverage(int x, int y) const {
+        Pt poly[12], next[12];
+        int n = 4;
+        poly[0] = {double(x), double(y)};
+        poly[1] = {double(x + 1), double(y)};
+        poly[2] = {double(x + 1), double(y + 1)};
+        poly[3] = {double(x), double(y + 1)};
+        // Orientation of the quad decides which side is inside.
+        double area2 = 0;
+        for (int i = 0; i < 4; ++i) area2 += p[i].x * p[(i + 1) & 3].y - p[(i + 1) & 3].x * p[i].y;
+        const double sign = area2 >= 0 ? 1.0 : -1.0;
+        for (int e = 0; e < 4 && n > 0; ++e) {
+            const Pt &a = p[e], &b = p[(e + 1) & 3];
+            auto side = [&](const Pt &q) { return sign * ((b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x)); };
+            int m = 0;
+            for (int i = 0; i < n; ++i) {
+                const Pt &s = poly[i], &t = poly[(i + 1) % n];
+                const double ds = side(s), dt = side(t);
+                if (ds >= 0) next[m++] = s;
+                if ((ds >= 0) != (dt >= 0)) {
+                    const double k = ds / (ds - dt);
+                    next[m++] = Pt{s.x + k * (t.x - s.x), s.y + k * (t.y - s.y)};
+                }
+            }
+            n = m;
+            std::copy(next, next + n, poly);
+        }
+        double a2 = 0;
+        for (int i = 0; i < n; ++i) a2 += poly[i].x * poly[(i + 1) % n].y - poly[(i + 1) % n].x * poly[i].y;
+        const double cov = std::fabs(a2) * 0.5;
+        return cov > 1 - 1e-6 ? 1.0 : cov;
+    }
+};
+
+// The pixels of one target row, by kind.
+struct RowSpans {
+    int xa = 0, xb = 0;   // any coverage
+    int xf0 = 0, xf1 = 0; // whole coverage
+};
+
+RowSpans ScanRow(const Quad &q, int row, int width, bool antialias) {
+    RowSpans s;
+    double l, r;
+    if (!antialias) {
+        // Pixel centres inside, left edge inclusive, right edge exclusive.
+        if (q.LineExtent(row + 0.5, &l, &r)) {
+            s.xa = s.xf0 = std::clamp(static_cast<int>(std::ceil(l - 0.5)), 0, width);
+            s.xb = s.xf1 = std::clamp(static_cast<int>(std::ceil(r - 0.5)), s.xa, width);
+        }
+        return s;
+    }
+    if (!q.StripExtent(row, row + 1, &l, &r)) return s;
+    s.xa = std::clamp(static_cast<int>(std::floor(l + kSnap)), 0, width);
+    s.xb = std::clamp(static_cast<int>(std::ceil(r - kSnap)), s.xa, width);
+    double l1, r1, l2, r2;
+    if (q.LineExtent(row, &l1, &r1) && q.LineExtent(row + 1, &l2, &r2)) {
+        const int f0 = static_cast<int>(std::ceil(std::max(l1, l2) - kSnap));
+        const int f1 = static_cast<int>(std::floor(std::min(r1, r2) + kSnap));
+        s.xf0 = std::clamp(f0, s.xa, s.xb);
+        s.xf1 = std::clamp(f1, s.xf0, s.xb);
+    } else {
+        s.xf0 = s.xf1 = s.xa;
+    }
+    return s;
+}
+
+// ---- Compositing ----
+
+double Lum(const double c[3]) { return 0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2]; }
+
+void ClipColor(double c[3]) {
+    const double l = Lum(c);
+    const double n = std::min({c[0], c[1], c[2]}), x = std::max({c[0], c[1], c[2]});
+    for (int i = 0; i < 3; ++i) {
+        if (n < 0) c[i] = l + (c[i] - l) * l / (l - n);
+        if (x > 1) c[i] = l + (c[i] - l) * (1 - l) / (x - l);
+    }
+}
+
+void SetLum(const double c[3], double l, double out[3]) {
+    const double d = l - Lum(c);
+    for (int i = 0; i < 3; ++i) out[i] = c[i] + d;
+    ClipColor(out);
+}
+
+double Sat(const double c[3]) { return std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]}); }
+
+void SetSat(const double c[3], double s, double out[3]) {
+    int mx = 0, mn = 0;
+    for (int i = 1; i < 3; ++i) {
+        if (c[i] > c[mx]) mx = i;
+        if (c[i] < c[mn]) mn = i;
+    }
+    if (mx == mn) {
+        out[0] = out[1] = out[2] = 0;
+        return;
+    }
+    const int md = 3 - mx - mn;
+    out[mx] = s;
+    out[md] = (c[md] - c[mn]) * s / (c[mx] - c[mn]);
+    out[mn] = 0;
+}
+
+double Separable(int mode, double cb, double cs) {
+    switch (mode) {
+    case 1: return cb * cs;
+    case 2: return cb + cs - cb * cs;
+    case 3: return Separable(9, cs, cb); // overlay = hard light with the layers swapped
+    case 4: return std::min(cb, cs);
+    case 5: return std::max(cb, cs);
+    case 6: return cb == 0 ? 0 : (cs >= 1 ? 1 : std::min(1.0, cb / (1 - cs)));
+    case 7: return cb >= 1 ? 1 : (cs <= 0 ? 0 : 1 - std::min(1.0, (1 - cb) / cs));
+    case 8: {
+        if (cs <= 0.5) return cb - (1 - 2 * cs) * cb * (1 - cb);
+        const double d = cb <= 0.25 ? ((16 * cb - 12) * cb + 4) * cb : std::sqrt(cb);
+        return cb + (2 * cs - 1) * (d - cb);
+    }
+    case 9: return cs <= 0.5 ? cb * 2 * cs : Separable(2, cb, 2 * cs - 1);
+    case 10: return std::fabs(cb - cs);
+    case 11: return cb + cs - 2 * cb * cs;
+    default: return cs;
+    }
+}
+
+// Composites one premultiplied source pixel s (channels 0..1, memory order A,
+// R, G, B; global alpha already applied) onto d with coverage cov.
+void Composite(const double s[4], uint8_t d[4], double cov, int mode) {
+    double D[4], R[4];
+    for (int i = 0; i < 4; ++i) D[i] = d[i] / 255.0;
+    const double as = s[0], ab = D[0];
+    switch (mode) {
+    case 16: R[0] = R[1] = R[2] = R[3] = 0; break;                             // clear
+    case 17: for (int i = 0; i < 4; ++i) R[i] = s[i]; break;                   // copy
+    case 18: for (int i = 0; i < 4; ++i) R[i] = s[i] * ab; break;              // source in
+    case 19: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab); break;        // source out
+    case 20: for (int i = 0; i < 4; ++i) R[i] = s[i] * ab + D[i] * (1 - as); break;       // source atop
+    case 21: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab) + D[i]; break;            // destination over
+    case 22: for (int i = 0; i < 4; ++i) R[i] = D[i] * as; break;                         // destination in
+    case 23: for (int i = 0; i < 4; ++i) R[i] = D[i] * (1 - as); break;                   // destination out
+    case 24: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab) + D[i] * as; break;       // destination atop
+    case 25: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab) + D[i] * (1 - as); break; // xor
+    case 26: // plus darker
+        R[0] = std::min(1.0, as + ab);
+        for (int i = 1; i < 4; ++i) R[i] = std::max(0.0, R[0] - ((as - s[i]) + (ab - D[i])));
+        break;
+    case 27: for (int i = 0; i < 4; ++i) R[i] = std::min(1.0, s[i] + D[i]); break; // plus lighter
+    case 0: for (int i = 0; i < 4; ++i) R[i] = s[i] + D[i] * (1 - as); break;        // normal
+    default: {
+        // Normal, the separable and the non-separable modes on
+        // un-premultiplied colour, then the general compositing formula.
+        R[0] = as + ab * (1 - as);
+        double Cs[3], Cb[3], B[3];
+        for (int i = 0; i < 3; ++i) {
+            Cs[i] = as > 0 ? std::min(1.0, s[i + 1] / as) : 0;
+            Cb[i] = ab > 0 ? std::min(1.0, D[i + 1] / ab) : 0;
+        }
+        if (mode >= 12 && mode <= 15) {
+            double t[3];
+            switch (mode) {
+            case 12: SetSat(Cs, Sat(Cb), t); SetLum(t, Lum(Cb), B); break;
+            case 13: SetSat(Cb, Sat(Cs), t); SetLum(t, Lum(Cb), B); break;
+            case 14: SetLum(Cs, Lum(Cb), B); break;
+            default: SetLum(Cb, Lum(Cs), B); break;
+            }
+        } else {
+            for (int i = 0; i < 3; ++i) B[i] = (mode >= 1 && mode <= 11) ? Separable(mode, Cb[i], Cs[i]) : Cs[i];
+        }
+        for (int i = 0; i < 3; ++i)
+            R[i + 1] = (1 - ab) * s[i + 1] + (1 - as) * D[i + 1] + as * ab * B[i];
+        break;
+    }
+    }
+    for (int i = 0; i < 4; ++i) {
+        const double v = D[i] + (R[i] - D[i]) * cov;
+        d[i] = static_cast<uint8_t>(std::clamp(std::nearbyint(v * 255.0), 0.0, 255.0));
+    }
+}
+
+// ---- Sampling ----
+
+// The filtered sample at column col of a row, clamping taps to the edge.
+void SampleClamped(const Source &src, const RowMap &m, int col, bool nearest, uint8_t out[4]) {
+    int64_t U, V;
+    FixedPosition(m, col, &U, &V);
+    const int w = src.width, h = src.height;
+    if (nearest) {
+        const int64_t x = std::clamp<int64_t>((U + 32768) >> 16, 0, w - 1);
+        const int64_t y = std::clamp<int64_t>((V + 32768) >> 16, 0, h - 1);
+        std::memcpy(out, src.data + y * src.rowBytes + x * 4, 4);
+        return;
+    }
+    const int64_t x0 = U >> 16, y0 = V >> 16;
+    const int16_t fx = static_cast<int16_t>((U & 0xFFFF) >> 1), fy = static_cast<int16_t>((V & 0xFFFF) >> 1);
+    const int64_t xa = std::clamp<int64_t>(x0, 0, w - 1), xb = std::clamp<int64_t>(x0 + 1, 0, w - 1);
+    const int64_t ya = std::clamp<int64_t>(y0, 0, h - 1), yb = std::clamp<int64_t>(y0 + 1, 0, h - 1);
+    const uint8_t *t0 = src.data + ya * src.rowBytes + xa * 4, *t1 = src.data + ya * src.rowBytes + xb * 4;
+    const uint8_t *b0 = src.data + yb * src.rowBytes + xa * 4, *b1 = src.data + yb * src.rowBytes + xb * 4;
+    for (int i = 0; i < 4; ++i) {
+        const int16_t top = Lerp7(static_cast<int16_t>(t0[i] << 7), static_cast<int16_t>(t1[i] << 7), fx);
+        const int16_t bot = Lerp7(static_cast<int16_t>(b0[i] << 7), static_cast<int16_t>(b1[i] << 7), fx);
+        out[i] = Round7(Lerp7(top, bot, fy));
+    }
+}
+
+// ---- Kernel choice ----
+
+bool DetectAVX2() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+const bool kHaveAVX2 = DetectAVX2();
+std::atomic<bool> gUseSIMD{kHaveAVX2};
+
+struct Kernels {
+    SpanOverFn spanOver;
+    SpanSampleFn spanSample;
+    RowHorizontalFn rowHorizontal;
+    RowVerticalOverFn rowVerticalOver;
+    CopyOverFn copyOver;
+};
+
+Kernels CurrentKernels() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (gUseSIMD.load(std::memory_order_relaxed))
+        return Kernels{SpanOverAVX2, SpanSampleAVX2, RowHorizontalAVX2, RowVerticalOverAVX2, CopyOverAVX2};
+#endif
+    return Kernels{SpanOverScalar, SpanSampleScalar, RowHorizontalScalar, RowVerticalOverScalar, CopyOverScalar};
+}
+
+// ---- Drawing an image ----
+
+struct ImageDraw {
+    const Surface &dst;
+    const Source &src;
+    const Paint &paint;
+    Affine inv;
+    Quad quad;
+    Kernels k;
+    bool simpleOver; // normal mode, full alpha, bilinear: the kernels composite themselves
+    bool kernelsFit; // positions step small enough for 32-bit kernels
+    std::vector<uint8_t> samples;
+
+    ImageDraw(const Surface &d, const Source &s, const Affine &m, const Paint &p, const Affine &inverse)
+        : dst(d), src(s), paint(p), inv(inverse), quad(m, s.width, s.height), k(CurrentKernels()) {
+        simpleOver = paint.mode == 0 && paint.alpha >= 1.0 && !paint.nearest;
+        kernelsFit = std::fabs(inv.a) < 4096 && std::fabs(inv.b) < 4096 && !paint.nearest;
+    }
+
+    RowMap MapRow(int row) const {
+        RowMap m;
+        m.u0 = inv.a * 0.5 + inv.c * (row + 0.5) + inv.tx - 0.5;
+        m.v0 = inv.b * 0.5 + inv.d * (row + 0.5) + inv.ty - 0.5;
+        m.du = inv.a;
+        m.dv = inv.b;
+        m.DU = static_cast<int32_t>(std::lround(inv.a * 65536.0));
+        m.DV = static_cast<int32_t>(std::lround(inv.b * 65536.0));
+        return m;
+    }
+
+    // Columns whose four taps lie inside the source: solve
+    // eps <= u0 + c du <= w - 1 - eps (and the same for v).
+    void SafeColumns(const RowMap &m, int *c0, int *c1) const {
+        constexpr double eps = 1.0 / 1024;
+        double lo = -1e18, hi = 1e18;
+        auto limit = [&](double base, double step, double max) {
+            if (max < eps) {
+                lo = 1, hi = 0;
+                return;
+            }
+            if (step == 0) {
+                if (base < eps || base > max) lo = 1, hi = 0;
+                return;
+            }
+            double a = (eps - base) / step, b = (max - base) / step;
+            if (a > b) std::swap(a, b);
+            lo = std::max(lo, a);
+            hi = std::min(hi, b);
+        };
+        limit(m.u0, m.du, src.width - 1 - eps);
+        limit(m.v0, m.dv, src.height - 1 - eps);
+        if (lo > hi) {
+            *c0 = *c1 = 0;
+            return;
+        }
+        // One column of margin each side against rounding of the bounds.
+        *c0 = static_cast<int>(std::max(-1.0, std::ceil(lo))) + 1;
+        *c1 = static_cast<int>(std::min(1e9, std::floor(hi))) ;
+        if (*c1 < *c0) *c1 = *c0;
+    }
+
+    void EdgePixel(uint8_t *row, int col, const RowMap &m, double cov) {
+        uint8_t s[4];
+        SampleClamped(src, m, col, paint.nearest, s);
+        double S[4];
+        const double ka = paint.alpha / 255.0;
+        for (int i = 0; i < 4; ++i) S[i] = s[i] * ka;
+        Composite(S, row + col * 4, cov, paint.mode);
+    }
+
+    void WholePixel(uint8_t *row, int col, const RowMap &m) {
+        if (simpleOver) {
+            uint8_t s[4];
+            SampleClamped(src, m, col, false, s);
+            OverPixel(s, row + col * 4);
+        } else {
+            EdgePixel(row, col, m, 1.0);
+        }
+    }
+
+    // Pixels [x0, x1) of one row, all wholly covered.
+    void WholeSpan(uint8_t *row, int x0, int x1, const RowMap &m, int s0, int s1) {
+        const int k0 = std::clamp(s0, x0, x1), k1 = std::clamp(s1, k0, x1);
+        for (int c = x0; c < k0; ++c) WholePixel(row, c, m);
+        if (k1 > k0) {
+            if (simpleOver) {
+                k.spanOver(src, row, k0, k1, m);
+            } else {
+                samples.resize(static_cast<size_t>(k1 - k0) * 4);
+                k.spanSample(src, samples.data(), k0, k1, m);
+                const double ka = paint.alpha / 255.0;
+                for (int c = k0; c < k1; ++c) {
+                    double S[4];
+                    for (int i = 0; i < 4; ++i) S[i] = samples[(c - k0) * 4 + i] * ka;
+                    Composite(S, row + c * 4, 1.0, paint.mode);
+                }
+            }
+        }
+        for (int c = k1; c < x1; ++c) WholePixel(row, c, m);
+    }
+
+    // One row, limited to columns [lim0, lim1), skipping [skip0, skip1).
+    void Row(int r, int lim0, int lim1, int skip0 = 0, int skip1 = 0) {
+        const RowSpans sp = ScanRow(quad, r, dst.width, paint.antialias);
+        const int xa = std::max(sp.xa, lim0), xb = std::min(sp.xb, lim1);
+        if (xa >= xb) return;
+        uint8_t *row = dst.data + static_cast<size_t>(r) * dst.rowBytes;
+        const RowMap m = MapRow(r);
+        int s0 = 0, s1 = 0;
+        if (kernelsFit) SafeColumns(m, &s0, &s1);
+        const int f0 = std::clamp(sp.xf0, xa, xb), f1 = std::clamp(sp.xf1, f0, xb);
+        auto partial = [&](int c0, int c1) {
+            for (int c = c0; c < c1; ++c) {
+                if (c >= skip0 && c < skip1) continue;
+                const double cov = quad.Coverage(c, r);
+                if (cov > 0) EdgePixel(row, c, m, cov);
+            }
+        };
+        partial(xa, f0);
+        // The wholly covered part, minus what the caller already drew.
+        if (skip1 > skip0 && skip0 < f1 && skip1 > f0) {
+            if (f0 < skip0) WholeSpan(row, f0, skip0, m, s0, s1);
+            if (skip1 < f1) WholeSpan(row, skip1, f1, m, s0, s1);
+        } else if (f1 > f0) {
+            WholeSpan(row, f0, f1, m, s0, s1);
+        }
+        partial(f1, xb);
+    }
+
+    // Upright scaling of the image with the normal mode: the inner block of
+    // rows and columns through the separable kernels; false when the draw is
+    // not of that kind.
+    bool Upright(int r0, int r1) {
+        if (!(inv.b == 0 && inv.c == 0 && simpleOver && kernelsFit && std::fabs(inv.d) < 4096)) return false;
+        // Rows and columns wholly covered and with taps inside.
+        const RowMap first = MapRow(0);
+        int s0, s1;
+        SafeColumns(first, &s0, &s1);
+        const double qx0 = std::min({quad.p[0].x, quad.p[1].x, quad.p[2].x, quad.p[3].x});
+        const double qx1 = std::max({quad.p[0].x, quad.p[1].x, quad.p[2].x, quad.p[3].x});
+        int c0 = std::max({0, static_cast<int>(std::ceil(qx0 - kSnap)), s0});
+        int c1 = std::min({dst.width, static_cast<int>(std::floor(qx1 + kSnap)), s1});
+        if (!paint.antialias) {
+            c0 = std::max({0, static_cast<int>(std::ceil(qx0 - 0.5)), s0});
+            c1 = std::min({dst.width, static_cast<int>(std::ceil(qx1 - 0.5)), s1});
+        }
+        if (c1 <= c0) return false;
+        // Rows: v = v0(row) must keep taps inside; coverage whole.
+        const double vStep = inv.d, vBase = inv.b * 0.5 + inv.d * 0.5 + inv.ty - 0.5;
+        constexpr double eps = 1.0 / 1024;
+        if (src.height < 2) return false;
+        double a = (eps - vBase) / vStep, b = (src.height - 1 - eps - vBase) / vStep;
+        if (a > b) std::swap(a, b);
+        const double qy0 = quad.minY, qy1 = quad.maxY;
+        int ra = std::max({r0, static_cast<int>(std::ceil(a)) + 1,
+                           static_cast<int>(std::ceil((paint.antialias ? qy0 - kSnap : qy0 - 0.5)))});
+        int rb = std::min({r1, static_cast<int>(std::floor(b)),
+                           paint.antialias ? static_cast<int>(std::floor(qy1 + kSnap))
+                                           : static_cast<int>(std::ceil(qy1 - 0.5))});
+        if (rb <= ra) return false;
+
+        const int n = c1 - c0;
+        std::vector<int32_t> x0(n);
+        std::vector<int16_t> fx(n);
+        bool whole = first.DU == 65536;
+        for (int c = c0; c < c1; ++c) {
+            int64_t U, V;
+            FixedPosition(first, c, &U, &V);
+            x0[c - c0] = static_cast<int32_t>(U >> 16);
+            fx[c - c0] = static_cast<int16_t>((U & 0xFFFF) >> 1);
+            if (fx[c - c0] != 0) whole = false;
+        }
+        const ColumnMap cm{x0.data(), fx.data()};
+        std::vector<int16_t> h0(static_cast<size_t>(n) * 4), h1(static_cast<size_t>(n) * 4);
+        int64_t row0 = -1, row1 = -1; // source rows held in h0, h1
+        for (int r = ra; r < rb; ++r) {
+            const RowMap m = MapRow(r);
+            int64_t U, V;
+            FixedPosition(m, c0, &U, &V);
+            const int64_t y0 = V >> 16;
+            const int16_t fy = static_cast<int16_t>((V & 0xFFFF) >> 1);
+            uint8_t *out = dst.data + static_cast<size_t>(r) * dst.rowBytes + static_cast<size_t>(c0) * 4;
+            if (whole && fy == 0) {
+                k.copyOver(src.data + y0 * src.rowBytes + static_cast<size_t>(x0[0]) * 4, out, n);
+                continue;
+            }
+            if (row0 != y0) {
+                if (row1 == y0) {
+                    std::swap(h0, h1);
+                    std::swap(row0, row1);
+                } else {
+                    k.rowHorizontal(src.data + y0 * src.rowBytes, h0.data(), n, cm);
+                    row0 = y0;
+                }
+            }
+            if (row1 != y0 + 1) {
+                k.rowHorizontal(src.data + (y0 + 1) * src.rowBytes, h1.data(), n, cm);
+                row1 = y0 + 1;
+            }
+            k.rowVerticalOver(h0.data(), h1.data(), fy, out, n);
+        }
+        // Everything around the inner block, row by row.
+        for (int r = r0; r < r1; ++r) {
+            if (r >= ra && r < rb) Row(r, 0, dst.width, c0, c1);
+            else Row(r, 0, dst.width);
+        }
+        return true;
+    }
+
+    void Run() {
+        if (!quad.Finite()) return;
+        const int r0 = std::max(0, static_cast<int>(std::floor(quad.minY)));
+        const int r1 = std::min(dst.height, static_cast<int>(std::ceil(quad.maxY)));
+        if (r1 <= r0) return;
+        if (Upright(r0, r1)) return;
+        // Rotated: walk the target in strips of columns so that the source
+        // footprint of a strip stays in cache.
+        constexpr int kStrip = 256;
+        for (int s = 0; s < dst.width; s += kStrip)
+            for (int r = r0; r < r1; ++r) Row(r, s, std::min(dst.width, s + kStrip));
+    }
+};
+
+// ---- Filling ----
+
+void ShapeFill(const Surface &dst, const Affine &m, const Paint &paint, const double colour[4], bool clear) {
+    const Quad q(m, 1, 1);
+    if (!q.Finite()) return;
+    const int r0 = std::max(0, static_cast<int>(std::floor(q.minY)));
+    const int r1 = std::min(dst.height, static_cast<int>(std::ceil(q.maxY)));
+    double S[4];
+    for (int i = 0; i < 4; ++i) S[i] = std::clamp(colour[i], 0.0, 1.0) * paint.alpha;
+    // Whole pixels of an opaque normal fill are one pixel value.
+    uint8_t solid[4];
+    for (int i = 0; i < 4; ++i) solid[i] = static_cast<uint8_t>(std::nearbyint(S[i] * 255.0));
+    const bool opaque = !clear && paint.mode == 0 && solid[0] == 255;
+    for (int r = r0; r < r1; ++r) {
+        const RowSpans sp = ScanRow(q, r, dst.width, paint.antialias);
+        uint8_t *row = dst.data + static_cast<size_t>(r) * dst.rowBytes;
+        for (int c = sp.xa; c < sp.xb; ++c) {
+            const bool whole = c >= sp.xf0 && c < sp.xf1;
+            const double cov = whole ? 1.0 : q.Coverage(c, r);
+            if (cov <= 0) continue;
+            uint8_t *d = row + c * 4;
+            if (clear) {
+                for (int i = 0; i < 4; ++i)
+                    d[i] = static_cast<uint8_t>(std::clamp(std::nearbyint(d[i] * (1 - cov)), 0.0, 255.0));
+            } else if (whole && opaque) {
+                std::memcpy(d, solid, 4);
+            } else {
+                Composite(S, d, cov, paint.mode);
+            }
+        }
+    }
+}
+
+} // namespace
+
+// ---- Plain C++ kernels ----
+
+void SpanSampleScalar(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m) {
+    for (int c = c0; c < c1; ++c) SampleClamped(src, m, c, false, out + (c - c0) * 4);
+}
+
+void SpanOverScalar(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m) {
+    for (int c = c0; c < c1; ++c) {
+        uint8_t s[4];
+        SampleClamped(src, m, c, false, s);
+        OverPixel(s, row + c * 4);
+    }
+}
+
+void RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
+    for (int i = 0; i < count; ++i) {
+        const uint8_t *p0 = srcRow + static_cast<size_t>(cm.x0[i]) * 4, *p1 = p0 + 4;
+        for (int ch = 0; ch < 4; ++ch)
+            out[i * 4 + ch] = Lerp7(static_cast<int16_t>(p0[ch] << 7), static_cast<int16_t>(p1[ch] << 7), cm.fx[i]);
+    }
+}
+
+void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count) {
+    for (int i = 0; i < count; ++i) {
+        uint8_t s[4];
+        for (int ch = 0; ch < 4; ++ch) s[ch] = Round7(Lerp7(top[i * 4 + ch], bottom[i * 4 + ch], fy));
+        OverPixel(s, row + i * 4);
+    }
+}
+
+void CopyOverScalar(const uint8_t *src, uint8_t *row, int count) {
+    for (int i = 0; i < count; ++i) OverPixel(src + i * 4, row + i * 4);
+}
+
+// ---- Entry points ----
+
+void DrawImage(const Surface &target, const Source &source, const Affine &toTarget, const Paint &paint) {
+    if (!target.data || !source.data || source.width <= 0 || source.height <= 0 || target.width <= 0 ||
+        target.height <= 0)
+        return;
+    Affine inv;
+    if (!Invert(toTarget, &inv)) return;
+    ImageDraw draw(target, source, toTarget, paint, inv);
+    draw.Run();
+}
+
+void FillQuad(const Surface &target, const Affine &toTarget, const double colour[4], const Paint &paint) {
+    if (!target.data) return;
+    ShapeFill(target, toTarget, paint, colour, false);
+}
+
+void ClearQuad(const Surface &target, const Affine &toTarget, bool antialias) {
+    if (!target.data) return;
+    Paint p;
+    p.antialias = antialias;
+    const double none[4] = {0, 0, 0, 0};
+    ShapeFill(target, toTarget, p, none, true);
+}
+
+bool SetSIMDEnabled(bool enabled) { return gUseSIMD.exchange(enabled && kHaveAVX2); }
+
+bool SIMDAvailable() { return kHaveAVX2; }
+
+} // namespace cgdraw

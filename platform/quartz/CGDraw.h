@@ -1,0 +1,162 @@
+/*
+ * CGDraw.h: the pixel engine of the Quartz stand-in (internal). Draws an
+ * image through an affine map onto 32-bit premultiplied pixels (memory order
+ * A, R, G, B) with bilinear filtering and anti-aliased edges, fills and
+ * clears parallelograms, and composites with the platform's blend modes.
+ *
+ * Every drawing splits the target into three kinds of pixels, row by row:
+ * pixels the shape covers only partly (exact area coverage, composited in
+ * double precision), pixels it covers wholly whose filter taps need edge
+ * clamping (sampled one by one), and the wholly covered inner span, where a
+ * span kernel runs. The span kernels exist as plain C++ (the reference) and
+ * as AVX2 code chosen at run time; both do the same integer arithmetic, so
+ * they give identical pixels.
+ *
+ * Sampling arithmetic (both kernels): the sample position of a pixel is
+ * taken in 16.16 fixed point, recomputed from double precision at every
+ * 8-pixel block of absolute columns and stepped inside the block. Each
+ * channel is interpolated horizontally then vertically with 15-bit weights
+ * and 7 fractional bits kept (pmulhrsw rounding), then rounded to 8 bits.
+ * The result is within one level of the exact bilinear value.
+ */
+#ifndef QUELVANE_CGDRAW_H
+#define QUELVANE_CGDRAW_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace cgdraw {
+
+struct Surface {
+    uint8_t *data;
+    size_t rowBytes;
+    int width;
+    int height;
+};
+
+struct Source {
+    const uint8_t *data;
+    size_t rowBytes;
+    int width;
+    int height;
+};
+
+// How drawn pixels combine with the target.
+struct Paint {
+    double alpha = 1.0;      // global alpha, 0..1
+    int mode = 0;            // blend mode in the platform's numbering
+    bool antialias = true;   // area coverage at edges; else pixel centres
+    bool nearest = false;    // nearest-pixel sampling instead of bilinear
+};
+
+// A 2 x 3 affine map: x' = a x + c y + tx, y' = b x + d y + ty.
+struct Affine {
+    double a, b, c, d, tx, ty;
+};
+
+// Draws the whole source: `toTarget` maps source pixel space (x right, y down,
+// pixel (i, j) covering [i, i + 1] x [j, j + 1]) to the target's pixel space
+// (same convention).
+void DrawImage(const Surface &target, const Source &source, const Affine &toTarget, const Paint &paint);
+
+// Fills the unit square mapped by `toTarget` with a premultiplied colour
+// (components 0..1).
+void FillQuad(const Surface &target, const Affine &toTarget, const double colour[4], const Paint &paint);
+
+// Makes the unit square mapped by `toTarget` transparent (partly covered
+// pixels are scaled by what remains uncovered).
+void ClearQuad(const Surface &target, const Affine &toTarget, bool antialias);
+
+// Which span kernels run: the plain C++ reference or AVX2 where the processor
+// has it. Returns the previous setting.
+bool SetSIMDEnabled(bool enabled);
+bool SIMDAvailable();
+
+// ---- Shared between the kernels (not for other callers) ----
+
+// The inverse map along one target row: the sample position (in source
+// pixel-centre coordinates) of the pixel at column `col` is
+// (u0 + col * du, v0 + col * dv).
+struct RowMap {
+    double u0, du, v0, dv;
+    int32_t DU, DV; // du, dv in 16.16
+};
+
+// Fixed-point sample position of column col (block-anchored, see above):
+// the 64-bit value is exact; kernels keep 32 bits, which agree wherever a
+// position lies inside the source.
+inline void BlockBase(const RowMap &m, int cb, int64_t *ub, int64_t *vb) {
+    const double u = m.u0 + cb * m.du, v = m.v0 + cb * m.dv;
+    *ub = static_cast<int64_t>(u * 65536.0 + (u >= 0 ? 0.5 : -0.5));
+    *vb = static_cast<int64_t>(v * 65536.0 + (v >= 0 ? 0.5 : -0.5));
+}
+inline void FixedPosition(const RowMap &m, int col, int64_t *U, int64_t *V) {
+    const int cb = col & ~7;
+    int64_t ub, vb;
+    BlockBase(m, cb, &ub, &vb);
+    *U = ub + static_cast<int64_t>(col - cb) * m.DU;
+    *V = vb + static_cast<int64_t>(col - cb) * m.DV;
+}
+
+// Kernels over [c0, c1) of one target row, where every pixel is wholly
+// covered and every filter tap lies inside the source.
+// Normal blend at full alpha: source over the target pixels.
+using SpanOverFn = void (*)(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m);
+// Just the filtered samples, written to out (4 bytes a pixel from c0).
+using SpanSampleFn = void (*)(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m);
+
+void SpanOverScalar(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m);
+void SpanSampleScalar(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m);
+void SpanOverAVX2(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m);
+void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m);
+
+// Upright scaling: the horizontal pass of one source row for the target
+// columns [c0, c1) (16-bit, 7 fractional bits, 4 per pixel), and the
+// vertical pass of two such rows composited over the target row.
+struct ColumnMap {
+    const int32_t *x0;   // left tap of each column (from c0)
+    const int16_t *fx;   // its 15-bit weight
+};
+using RowHorizontalFn = void (*)(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
+using RowVerticalOverFn = void (*)(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row,
+                                   int count);
+void RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
+void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count);
+void RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
+void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count);
+
+// Source over target for whole pixels (identity placement).
+using CopyOverFn = void (*)(const uint8_t *src, uint8_t *row, int count);
+void CopyOverScalar(const uint8_t *src, uint8_t *row, int count);
+void CopyOverAVX2(const uint8_t *src, uint8_t *row, int count);
+
+// Fixed-point helpers shared by the kernels.
+inline int16_t MulHRS(int16_t a, int16_t b) {
+    return static_cast<int16_t>((static_cast<int32_t>(a) * b + 0x4000) >> 15);
+}
+inline int16_t Lerp7(int16_t p0, int16_t p1, int16_t w) { return static_cast<int16_t>(p0 + MulHRS(p1 - p0, w)); }
+inline uint8_t Round7(int16_t v) { return static_cast<uint8_t>(MulHRS(v, 256)); }
+// round(t / 255) for t in 0..65535.
+inline uint32_t Div255(uint32_t t) {
+    t += 128;
+    return (t + (t >> 8)) >> 8;
+}
+// Source over target, one premultiplied pixel, both in memory order.
+inline void OverPixel(const uint8_t s[4], uint8_t d[4]) {
+    if (s[0] == 255) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        d[3] = s[3];
+        return;
+    }
+    const uint32_t inv = 255 - s[0];
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t v = s[i] + Div255(d[i] * inv);
+        d[i] = static_cast<uint8_t>(v > 255 ? 255 : v);
+    }
+}
+
+} // namespace cgdraw
+
+#endif /* QUELVANE_CGDRAW_H */

@@ -1,0 +1,197 @@
+// AVX2 span kernels of the pixel engine. Each does exactly the integer
+// arithmetic of its plain C++ twin in CGDraw.cpp, eight pixels at a time,
+// and hands partial blocks to the twin. Only these functions are compiled
+// for AVX2 (function attributes), so the rest of the library runs anywhere;
+// they are called only when the processor has AVX2.
+#include "quartz/CGDraw.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+
+#include <algorithm>
+
+#define QV_AVX2 __attribute__((target("avx2")))
+
+namespace cgdraw {
+namespace {
+
+// Replicates the low 16 bits of four 32-bit values four times each:
+// [w0 x4, w1 x4 | w2 x4, w3 x4].
+QV_AVX2 inline __m256i Spread4(__m128i w32) {
+    const __m256i w64 = _mm256_cvtepu32_epi64(w32);
+    const __m256i pick = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9, 0, 1, 0, 1, 0, 1, 0, 1, 8,
+                                          9, 8, 9, 8, 9, 8, 9);
+    return _mm256_shuffle_epi8(w64, pick);
+}
+
+// The left and right taps of four pixels, from their 8-byte pairs, widened
+// to 16 bits and scaled by 128.
+QV_AVX2 inline void Taps(__m128i pair0, __m128i pair1, __m128i pair2, __m128i pair3, __m256i *left,
+                         __m256i *right) {
+    const __m128 a = _mm_castsi128_ps(_mm_unpacklo_epi64(pair0, pair1));
+    const __m128 b = _mm_castsi128_ps(_mm_unpacklo_epi64(pair2, pair3));
+    const __m128i l = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i r = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    *left = _mm256_slli_epi16(_mm256_cvtepu8_epi16(l), 7);
+    *right = _mm256_slli_epi16(_mm256_cvtepu8_epi16(r), 7);
+}
+
+QV_AVX2 inline __m256i Lerp(__m256i p0, __m256i p1, __m256i w) {
+    return _mm256_add_epi16(p0, _mm256_mulhrs_epi16(_mm256_sub_epi16(p1, p0), w));
+}
+
+// Eight pixels of 16-bit channels (two registers of four) rounded to bytes in
+// pixel order.
+QV_AVX2 inline __m256i ToBytes(__m256i lo, __m256i hi) {
+    const __m256i k256 = _mm256_set1_epi16(256);
+    const __m256i packed = _mm256_packus_epi16(_mm256_mulhrs_epi16(lo, k256), _mm256_mulhrs_epi16(hi, k256));
+    return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+// s + round(d x inv / 255) on 16-bit channels, saturating.
+QV_AVX2 inline __m256i OverHalf(__m256i s, __m256i d, __m256i inv) {
+    __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(d, inv), _mm256_set1_epi16(128));
+    t = _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+    return _mm256_adds_epu16(t, s);
+}
+
+// Source over the eight target pixels at d (premultiplied, memory order).
+QV_AVX2 inline void OverStore(__m256i s, uint8_t *d) {
+    const __m256i ones = _mm256_set1_epi8(static_cast<char>(0xFF));
+    const unsigned opaque = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(s, ones)));
+    if ((opaque & 0x11111111u) == 0x11111111u) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), s);
+        return;
+    }
+    const __m256i alphaPick = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4, 4,
+                                               4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+    const __m256i inv = _mm256_xor_si256(_mm256_shuffle_epi8(s, alphaPick), ones);
+    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo = OverHalf(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(dst, zero),
+                            _mm256_unpacklo_epi8(inv, zero));
+    const __m256i hi = OverHalf(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(dst, zero),
+                            _mm256_unpackhi_epi8(inv, zero));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), _mm256_packus_epi16(lo, hi));
+}
+
+inline __m128i Load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
+
+// The filtered samples of the eight pixels of the block at cb (all taps
+// inside the source).
+QV_AVX2 inline __m256i SampleBlock(const Source &src, const RowMap &m, int cb, __m256i laneDU, __m256i laneDV) {
+    int64_t ub, vb;
+    BlockBase(m, cb, &ub, &vb);
+    const __m256i U = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(ub)), laneDU);
+    const __m256i V = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(vb)), laneDV);
+    const __m256i low = _mm256_set1_epi32(0xFFFF);
+    const __m256i fx = _mm256_srli_epi32(_mm256_and_si256(U, low), 1);
+    const __m256i fy = _mm256_srli_epi32(_mm256_and_si256(V, low), 1);
+    const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(V, 16),
+                                                            _mm256_set1_epi32(static_cast<int32_t>(src.rowBytes))),
+                                         _mm256_slli_epi32(_mm256_srai_epi32(U, 16), 2));
+    alignas(32) int32_t o[8];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(o), off);
+    const uint8_t *t = src.data, *b = src.data + src.rowBytes;
+    __m256i tl0, tr0, bl0, br0, tl1, tr1, bl1, br1;
+    Taps(Load8(t + o[0]), Load8(t + o[1]), Load8(t + o[2]), Load8(t + o[3]), &tl0, &tr0);
+    Taps(Load8(b + o[0]), Load8(b + o[1]), Load8(b + o[2]), Load8(b + o[3]), &bl0, &br0);
+    Taps(Load8(t + o[4]), Load8(t + o[5]), Load8(t + o[6]), Load8(t + o[7]), &tl1, &tr1);
+    Taps(Load8(b + o[4]), Load8(b + o[5]), Load8(b + o[6]), Load8(b + o[7]), &bl1, &br1);
+    const __m256i wx0 = Spread4(_mm256_castsi256_si128(fx)), wx1 = Spread4(_mm256_extracti128_si256(fx, 1));
+    const __m256i wy0 = Spread4(_mm256_castsi256_si128(fy)), wy1 = Spread4(_mm256_extracti128_si256(fy, 1));
+    const __m256i v0 = Lerp(Lerp(tl0, tr0, wx0), Lerp(bl0, br0, wx0), wy0);
+    const __m256i v1 = Lerp(Lerp(tl1, tr1, wx1), Lerp(bl1, br1, wx1), wy1);
+    return ToBytes(v0, v1);
+}
+
+QV_AVX2 inline __m256i LaneSteps(int32_t step) {
+    return _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(step));
+}
+
+} // namespace
+
+QV_AVX2 void SpanOverAVX2(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m) {
+    int c = c0;
+    const int head = std::min(c1, (c0 + 7) & ~7);
+    if (head > c) {
+        SpanOverScalar(src, row, c, head, m);
+        c = head;
+    }
+    const __m256i laneDU = LaneSteps(m.DU), laneDV = LaneSteps(m.DV);
+    for (; c + 8 <= c1; c += 8) OverStore(SampleBlock(src, m, c, laneDU, laneDV), row + static_cast<size_t>(c) * 4);
+    if (c < c1) SpanOverScalar(src, row, c, c1, m);
+}
+
+QV_AVX2 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m) {
+    int c = c0;
+    const int head = std::min(c1, (c0 + 7) & ~7);
+    if (head > c) {
+        SpanSampleScalar(src, out, c, head, m);
+        c = head;
+    }
+    const __m256i laneDU = LaneSteps(m.DU), laneDV = LaneSteps(m.DV);
+    for (; c + 8 <= c1; c += 8)
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + static_cast<size_t>(c - c0) * 4),
+                            SampleBlock(src, m, c, laneDU, laneDV));
+    if (c < c1) SpanSampleScalar(src, out + static_cast<size_t>(c - c0) * 4, c, c1, m);
+}
+
+QV_AVX2 void RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const int32_t *x = cm.x0 + i;
+        __m256i l0, r0, l1, r1;
+        Taps(Load8(srcRow + x[0] * 4), Load8(srcRow + x[1] * 4), Load8(srcRow + x[2] * 4), Load8(srcRow + x[3] * 4),
+             &l0, &r0);
+        Taps(Load8(srcRow + x[4] * 4), Load8(srcRow + x[5] * 4), Load8(srcRow + x[6] * 4), Load8(srcRow + x[7] * 4),
+             &l1, &r1);
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(cm.fx + i));
+        const __m256i w0 = Spread4(_mm_cvtepu16_epi32(w)), w1 = Spread4(_mm_cvtepu16_epi32(_mm_srli_si128(w, 8)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4), Lerp(l0, r0, w0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4 + 16), Lerp(l1, r1, w1));
+    }
+    if (i < count) {
+        const ColumnMap rest{cm.x0 + i, cm.fx + i};
+        RowHorizontalScalar(srcRow, out + i * 4, count - i, rest);
+    }
+}
+
+QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count) {
+    const __m256i w = _mm256_set1_epi16(fy);
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const auto *t = reinterpret_cast<const __m256i *>(top + i * 4);
+        const auto *b = reinterpret_cast<const __m256i *>(bottom + i * 4);
+        const __m256i v0 = Lerp(_mm256_loadu_si256(t), _mm256_loadu_si256(b), w);
+        const __m256i v1 = Lerp(_mm256_loadu_si256(t + 1), _mm256_loadu_si256(b + 1), w);
+        OverStore(ToBytes(v0, v1), row + static_cast<size_t>(i) * 4);
+    }
+    if (i < count) RowVerticalOverScalar(top + i * 4, bottom + i * 4, fy, row + static_cast<size_t>(i) * 4, count - i);
+}
+
+QV_AVX2 void CopyOverAVX2(const uint8_t *src, uint8_t *row, int count) {
+    int i = 0;
+    for (; i + 8 <= count; i += 8)
+        OverStore(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + static_cast<size_t>(i) * 4)),
+                  row + static_cast<size_t>(i) * 4);
+    if (i < count) CopyOverScalar(src + static_cast<size_t>(i) * 4, row + static_cast<size_t>(i) * 4, count - i);
+}
+
+} // namespace cgdraw
+
+#else
+
+namespace cgdraw {
+void SpanOverAVX2(const Source &s, uint8_t *r, int c0, int c1, const RowMap &m) { SpanOverScalar(s, r, c0, c1, m); }
+void SpanSampleAVX2(const Source &s, uint8_t *o, int c0, int c1, const RowMap &m) {
+    SpanSampleScalar(s, o, c0, c1, m);
+}
+void RowHorizontalAVX2(const uint8_t *s, int16_t *o, int n, const ColumnMap &cm) { RowHorizontalScalar(s, o, n, cm); }
+void RowVerticalOverAVX2(const int16_t *t, const int16_t *b, int16_t fy, uint8_t *r, int n) {
+    RowVerticalOverScalar(t, b, fy, r, n);
+}
+void CopyOverAVX2(const uint8_t *s, uint8_t *r, int n) { CopyOverScalar(s, r, n); }
+} // namespace cgdraw
+
+#endif
