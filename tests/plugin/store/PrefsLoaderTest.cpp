@@ -1,0 +1,410 @@
+// The saved configuration: the record's exact bytes, save-then-read, the
+// file on disk, refusal of foreign and damaged records, repair by the next
+// save, failed saves, missing folders.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "../../platform/resources/TempDir.h"
+#include "memory/MacMemory.h"
+#include "resources/Files.h"
+#include "resources/Resources.h"
+#include "store/prefsloader.h"
+
+namespace {
+
+constexpr ResType kPref = QV_FOURCC('P', 'r', 'e', 'f');
+const char *kMisc = "Config save for Dranwick iMovie plug-in";
+
+// A configuration with a distinct value in every stored field.
+PluginDataRec Sample() {
+    PluginDataRec c{};
+    c.StartRel = {0.125, 0.875, -0.25, 1.5};
+    c.EndRel = {std::numeric_limits<double>::denorm_min(), -0.0, 1e300, std::nan("0x5A5")};
+    for (int n = 0; n < kColorCount; ++n)
+        c.Colors[n] = {static_cast<UInt16>(1000 * n + 1), static_cast<UInt16>(65535 - n), static_cast<UInt16>(257 * n)};
+    const SInt16 sliders[kSliderCount] = {-32768, 32767, 0, -1, 1000, 42};
+    std::memcpy(c.Sliders, sliders, sizeof sliders);
+    c.FrameStartColor = {65535, 1, 2};
+    c.FrameEndColor = {3, 65534, 5};
+    c.MediaType = 3;
+    c.KeepProps = true;
+    c.BlendMode = 7;
+    c.Sync = true;
+    c.Outside = false;
+    c.ClipActive = true;
+    return c;
+}
+
+// The record's bytes for a configuration, built here from the published
+// offsets independently of the store's code (little-endian build).
+std::string ExpectedRecord(const PluginDataRec &c) {
+    std::string b(396, '\0');
+    auto put = [&](size_t at, const void *v, size_t n) { std::memcpy(&b[at], v, n); };
+    UInt32 size = 396, version = 3;
+    put(0, &size, 4);
+    put(4, &version, 4);
+    const double rels[8] = {c.StartRel.Left, c.StartRel.Right, c.StartRel.Top, c.StartRel.Bottom,
+                            c.EndRel.Left,   c.EndRel.Right,   c.EndRel.Top,   c.EndRel.Bottom};
+    put(8, rels, 64);
+    for (int n = 0; n < 6; ++n) {
+        put(72 + 6 * n, &c.Colors[n].red, 2);
+        put(74 + 6 * n, &c.Colors[n].green, 2);
+        put(76 + 6 * n, &c.Colors[n].blue, 2);
+        put(108 + 2 * n, &c.Sliders[n], 2);
+    }
+    put(120, &c.FrameStartColor.red, 2), put(122, &c.FrameStartColor.green, 2), put(124, &c.FrameStartColor.blue, 2);
+    put(126, &c.FrameEndColor.red, 2), put(128, &c.FrameEndColor.green, 2), put(130, &c.FrameEndColor.blue, 2);
+    put(132, &c.MediaType, 2);
+    b[134] = c.KeepProps ? 1 : 0;
+    put(136, &c.BlendMode, 2);
+    b[138] = static_cast<char>(std::strlen(kMisc));
+    put(139, kMisc, std::strlen(kMisc));
+    return b;
+}
+
+// The stored fields compared bit for bit.
+void ExpectStoredFieldsEqual(const PluginDataRec &a, const PluginDataRec &b) {
+    EXPECT_EQ(std::memcmp(&a.StartRel, &b.StartRel, sizeof a.StartRel), 0);
+    EXPECT_EQ(std::memcmp(&a.EndRel, &b.EndRel, sizeof a.EndRel), 0);
+    EXPECT_EQ(std::memcmp(a.Colors, b.Colors, sizeof a.Colors), 0);
+    EXPECT_EQ(std::memcmp(a.Sliders, b.Sliders, sizeof a.Sliders), 0);
+    EXPECT_EQ(std::memcmp(&a.FrameStartColor, &b.FrameStartColor, sizeof(RGBColor)), 0);
+    EXPECT_EQ(std::memcmp(&a.FrameEndColor, &b.FrameEndColor, sizeof(RGBColor)), 0);
+    EXPECT_EQ(a.MediaType, b.MediaType);
+    EXPECT_EQ(a.KeepProps, b.KeepProps);
+    EXPECT_EQ(a.BlendMode, b.BlendMode);
+}
+
+class PrefsStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Remember("XDG_CONFIG_HOME", mOldXdg, mHadXdg);
+        Remember("HOME", mOldHome, mHadHome);
+        std::filesystem::create_directories(dir / "config");
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        setenv("HOME", dir.Path().c_str(), 1); // nothing may reach the real home
+    }
+    void TearDown() override {
+        QVResInjectWriteFailures(0, kQVFailOnWrite);
+        Restore("XDG_CONFIG_HOME", mOldXdg, mHadXdg);
+        Restore("HOME", mOldHome, mHadHome);
+    }
+
+    std::string PrefsPath() const { return dir / "config/qrvtn-Prefs"; }
+    std::string FileBytes() const { return TempDir::Read(PrefsPath()); }
+
+    // The data of resource Pref 1 in the preferences file, read through the
+    // Resource Manager; checks the file holds exactly that one resource.
+    std::string StoredRecord() {
+        FSSpec spec;
+        EXPECT_EQ(QVFSSpecFromPath(PrefsPath().c_str(), &spec), noErr);
+        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+        EXPECT_GT(ref, 0) << "a well-formed resource file";
+        if (ref <= 0) return {};
+        EXPECT_EQ(Count1Types(), 1);
+        EXPECT_EQ(Count1Resources(kPref), 1);
+        Handle h = Get1Resource(kPref, 1);
+        std::string data;
+        if (h) {
+            Str255 name;
+            ResID id = 0;
+            GetResInfo(h, &id, nullptr, name);
+            EXPECT_EQ(std::string(reinterpret_cast<char *>(name + 1), name[0]), "Config Settings");
+            data.assign(*h, static_cast<size_t>(GetHandleSize(h)));
+        }
+        CloseResFile(ref);
+        return data;
+    }
+
+    // Writes a preferences file holding `record` as Pref 1 (plus, when
+    // asked, another resource).
+    void WriteRecord(const std::string &record, bool withOther = false) {
+        std::filesystem::remove(PrefsPath());
+        FSSpec spec;
+        QVFSSpecFromPath(PrefsPath().c_str(), &spec);
+        FSpCreateResFile(&spec, 0, kPref, smSystemScript);
+        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+        ASSERT_GT(ref, 0);
+        Handle h = nullptr;
+        PtrToHand(record.data(), &h, static_cast<Size>(record.size()));
+        AddResource(h, kPref, 1, nullptr);
+        if (withOther) {
+            Handle other = nullptr;
+            PtrToHand("keep me", &other, 7);
+            AddResource(other, QV_FOURCC('T', 'E', 'X', 'T'), 9, nullptr);
+        }
+        CloseResFile(ref);
+        ASSERT_EQ(ResError(), noErr);
+    }
+
+    TempDir dir;
+
+private:
+    static void Remember(const char *name, std::string &value, bool &had) {
+        const char *v = getenv(name);
+        had = v != nullptr;
+        if (v) value = v;
+    }
+    static void Restore(const char *name, const std::string &value, bool had) {
+        if (had)
+            setenv(name, value.c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    std::string mOldXdg, mOldHome;
+    bool mHadXdg = false, mHadHome = false;
+};
+
+} // namespace
+
+TEST_F(PrefsStore, WithoutAFileNothingIsReadOrSavedUntilItIsCreated) {
+    PluginDataRec c = Sample();
+    EXPECT_FALSE(ReadConfig(&c));
+    EXPECT_FALSE(SaveConfig(&c));
+    EXPECT_FALSE(std::filesystem::exists(PrefsPath())) << "reading and saving never create the file";
+    EXPECT_FALSE(ReadConfig(nullptr));
+    EXPECT_FALSE(SaveConfig(nullptr));
+
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    std::string empty = FileBytes();
+    EXPECT_FALSE(empty.empty());
+    EXPECT_FALSE(ReadConfig(&c)) << "an empty resource file holds no record";
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    EXPECT_EQ(FileBytes(), empty) << "an existing file is left alone";
+    EXPECT_TRUE(SaveConfig(&c));
+    EXPECT_TRUE(ReadConfig(&c));
+}
+
+TEST_F(PrefsStore, SaveThenReadGivesBackEveryStoredFieldBitForBit) {
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    PluginDataRec saved = Sample();
+    ASSERT_TRUE(SaveConfig(&saved));
+
+    PluginDataRec read{};
+    read.Sync = false;
+    read.Outside = true;
+    read.ClipActive = false;
+    read.TheOriginalImage = reinterpret_cast<CGImageRef>(0x1234);
+    ASSERT_TRUE(ReadConfig(&read));
+    ExpectStoredFieldsEqual(read, saved);
+    EXPECT_TRUE(std::isnan(read.EndRel.Bottom));
+    EXPECT_TRUE(std::signbit(read.EndRel.Right));
+    // Fields that are not stored keep their values.
+    EXPECT_FALSE(read.Sync);
+    EXPECT_TRUE(read.Outside);
+    EXPECT_FALSE(read.ClipActive);
+    EXPECT_EQ(read.TheOriginalImage, reinterpret_cast<CGImageRef>(0x1234));
+
+    // A second save replaces the first.
+    PluginDataRec second = Sample();
+    second.Sliders[0] = 5;
+    second.KeepProps = false;
+    ASSERT_TRUE(SaveConfig(&second));
+    ASSERT_TRUE(ReadConfig(&read));
+    ExpectStoredFieldsEqual(read, second);
+}
+
+TEST_F(PrefsStore, TheFileHoldsOneRecordAtThePublishedOffsets) {
+    if (std::endian::native != std::endian::little) GTEST_SKIP() << "the expected bytes are the x86 layout";
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    PluginDataRec c = Sample();
+    ASSERT_TRUE(SaveConfig(&c));
+    std::string record = StoredRecord();
+    ASSERT_EQ(record.size(), 396u);
+    EXPECT_EQ(record, ExpectedRecord(c));
+    EXPECT_EQ(record[138], 39) << "the text is length-prefixed";
+
+    // The conversions alone produce the same bytes, and refuse what they must.
+    Handle h = NewHandleClear(396);
+    ASSERT_TRUE(Config2Save(&c, h));
+    EXPECT_EQ(std::string(*h, 396), record);
+    EXPECT_FALSE(Config2Save(nullptr, h));
+    EXPECT_FALSE(Config2Save(&c, nullptr));
+    EXPECT_FALSE(Save2Config(nullptr, h));
+    Handle small = NewHandleClear(395);
+    EXPECT_FALSE(Config2Save(&c, small)) << "the block must hold the whole record";
+    EXPECT_FALSE(Save2Config(&c, small));
+    DisposeHandle(small);
+    DisposeHandle(h);
+}
+
+TEST_F(PrefsStore, ForeignRecordsAreIgnoredAndTheNextSaveReplacesThem) {
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    const PluginDataRec sample = Sample();
+    const std::string good = ExpectedRecord(sample);
+
+    // The same record as a big-endian build writes it: every field swapped.
+    std::string otherOrder = good;
+    auto swap = [&](size_t at, size_t n) { std::reverse(otherOrder.begin() + at, otherOrder.begin() + at + n); };
+    swap(0, 4), swap(4, 4);
+    for (size_t at = 8; at < 72; at += 8) swap(at, 8);
+    for (size_t at = 72; at < 134; at += 2) swap(at, 2);
+    swap(136, 2);
+    otherOrder.resize(394);
+
+    std::string version2 = good;
+    version2[4] = 2;
+    std::string size394 = good;
+    size394[0] = static_cast<char>(394 & 0xFF);
+    std::string longer = good + std::string(4, '\0');
+    std::string shorter = good.substr(0, 200);
+
+    struct Case {
+        const char *what;
+        std::string record;
+    };
+    for (const Case &bad : {Case{"other byte order", otherOrder}, Case{"version 2", version2},
+                            Case{"size field of the other build", size394}, Case{"record longer than its size", longer},
+                            Case{"truncated record", shorter}, Case{"empty record", std::string()}}) {
+        WriteRecord(bad.record, true);
+        PluginDataRec c{};
+        c.MediaType = 2;
+        c.BlendMode = 4;
+        PluginDataRec before = c;
+        EXPECT_FALSE(ReadConfig(&c)) << bad.what;
+        EXPECT_EQ(std::memcmp(&c, &before, sizeof c), 0) << bad.what << ": the configuration stays as it was";
+        PluginDataRec s = sample;
+        ASSERT_TRUE(SaveConfig(&s)) << bad.what;
+        ASSERT_TRUE(ReadConfig(&c)) << bad.what;
+        ExpectStoredFieldsEqual(c, sample);
+        // The other resource of the file survives the save.
+        FSSpec spec;
+        QVFSSpecFromPath(PrefsPath().c_str(), &spec);
+        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+        EXPECT_NE(Get1Resource(QV_FOURCC('T', 'E', 'X', 'T'), 9), nullptr) << bad.what;
+        CloseResFile(ref);
+    }
+
+    // A file without the record: nothing read, the next save adds it.
+    WriteRecord(good);
+    FSSpec spec;
+    QVFSSpecFromPath(PrefsPath().c_str(), &spec);
+    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    RemoveResource(Get1Resource(kPref, 1));
+    CloseResFile(ref);
+    PluginDataRec c{};
+    EXPECT_FALSE(ReadConfig(&c));
+    PluginDataRec s = sample;
+    EXPECT_TRUE(SaveConfig(&s));
+    EXPECT_EQ(StoredRecord(), good);
+}
+
+TEST_F(PrefsStore, DamagedFilesReadAsNothingStoredAndAreRepairedBySaving) {
+    const PluginDataRec sample = Sample();
+    WriteRecord(ExpectedRecord(sample));
+    const std::string good = FileBytes();
+    std::string pastEnd = good;
+    pastEnd[4] = '\x7F'; // map offset far past the end
+    std::string countTooBig = good;
+    const size_t types = (UInt8(good[4]) << 24 | UInt8(good[5]) << 16 | UInt8(good[6]) << 8 | UInt8(good[7])) + 28;
+    countTooBig[types] = '\x40';
+    for (const std::string &damaged : {std::string(), good.substr(0, good.size() / 2), std::string(600, '\xFF'),
+                                       pastEnd, countTooBig, std::string("text, not a resource file")}) {
+        TempDir::Write(PrefsPath(), damaged);
+        PluginDataRec c{};
+        c.Sliders[0] = 77;
+        EXPECT_FALSE(ReadConfig(&c)) << damaged.size();
+        EXPECT_EQ(c.Sliders[0], 77);
+        PluginDataRec s = sample;
+        ASSERT_TRUE(SaveConfig(&s)) << "the next save repairs the file";
+        ASSERT_TRUE(ReadConfig(&c));
+        ExpectStoredFieldsEqual(c, sample);
+        EXPECT_EQ(StoredRecord(), ExpectedRecord(sample));
+    }
+}
+
+TEST_F(PrefsStore, AFailedSaveLeavesThePreviousSettingsOnDisk) {
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    PluginDataRec first = Sample();
+    ASSERT_TRUE(SaveConfig(&first));
+    const std::string before = FileBytes();
+    PluginDataRec second = Sample();
+    second.Sliders[1] = -5;
+    second.StartRel.Left = 0.5;
+    for (auto stage : {kQVFailOnWrite, kQVFailOnSync, kQVFailOnRename}) {
+        QVResInjectWriteFailures(1, stage);
+        EXPECT_FALSE(SaveConfig(&second)) << "stage " << stage;
+        EXPECT_EQ(FileBytes(), before) << "stage " << stage;
+        PluginDataRec read{};
+        ASSERT_TRUE(ReadConfig(&read));
+        ExpectStoredFieldsEqual(read, first);
+    }
+    QVResInjectWriteFailures(0, kQVFailOnWrite);
+    int entries = 0;
+    for (auto &e : std::filesystem::directory_iterator(dir / "config")) entries += e.exists();
+    EXPECT_EQ(entries, 1) << "no temporary file left behind";
+    ASSERT_TRUE(SaveConfig(&second));
+    PluginDataRec read{};
+    ASSERT_TRUE(ReadConfig(&read));
+    ExpectStoredFieldsEqual(read, second);
+}
+
+TEST_F(PrefsStore, MissingFoldersAnswerFalse) {
+    PluginDataRec c = Sample();
+    setenv("XDG_CONFIG_HOME", (dir / "missing").c_str(), 1);
+    EXPECT_FALSE(MakeSurePrefsFileExists());
+    EXPECT_FALSE(ReadConfig(&c));
+    EXPECT_FALSE(SaveConfig(&c));
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing")) << "the folder is not created";
+
+    TempDir::Write(dir / "plainfile", "");
+    setenv("XDG_CONFIG_HOME", (dir / "plainfile").c_str(), 1);
+    EXPECT_FALSE(MakeSurePrefsFileExists());
+    EXPECT_FALSE(SaveConfig(&c));
+
+}
+
+TEST_F(PrefsStore, AnUnwritableFolderRefusesSavingAndKeepsTheFile) {
+    PluginDataRec c = Sample();
+    std::filesystem::create_directories(dir / "locked");
+    setenv("XDG_CONFIG_HOME", (dir / "locked").c_str(), 1);
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    ASSERT_TRUE(SaveConfig(&c));
+    const std::string before = TempDir::Read(dir / "locked/qrvtn-Prefs");
+    chmod(dir.Path().c_str(), 0755);
+    chmod((dir / "locked").c_str(), 0555);
+    auto check = [&] {
+        PluginDataRec other = Sample();
+        other.MediaType = 1;
+        PluginDataRec read{};
+        return !SaveConfig(&other) && ReadConfig(&read) && read.MediaType == c.MediaType;
+    };
+    if (geteuid() == 0) {
+        // Permissions do not bind the superuser: check as an ordinary user.
+        EXPECT_EXIT(
+            {
+                if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+                _exit(check() ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+    } else {
+        EXPECT_TRUE(check());
+    }
+    chmod((dir / "locked").c_str(), 0700);
+    EXPECT_EQ(TempDir::Read(dir / "locked/qrvtn-Prefs"), before);
+}
+
+TEST_F(PrefsStore, TheCurrentResourceFileIsRestored) {
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    FSSpec other;
+    QVFSSpecFromPath((dir / "other.rsrc").c_str(), &other);
+    FSpCreateResFile(&other, 0, 0, 0);
+    ResFileRefNum ref = FSpOpenResFile(&other, fsRdPerm);
+    ASSERT_GT(ref, 0);
+    PluginDataRec c = Sample();
+    EXPECT_TRUE(SaveConfig(&c));
+    EXPECT_EQ(CurResFile(), ref);
+    EXPECT_TRUE(ReadConfig(&c));
+    EXPECT_EQ(CurResFile(), ref);
+    CloseResFile(ref);
+}
