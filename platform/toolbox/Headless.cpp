@@ -1,0 +1,505 @@
+// Headless.cpp: the headless front end. It shows nothing; each time a modal
+// loop waits for the user it plays the next action of the loaded script
+// (format in ToolboxFrontEnd.h and HeadlessScripts.md), answers alerts,
+// colour pickers and file choosers from the script, and reports through the
+// report procedure.
+#include "toolbox/ToolboxInternal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <sstream>
+
+namespace qvtb {
+namespace {
+
+enum class Verb { Set, Click, Choose, Type, Command, Keys, Alert, Color, File, Show, Save, Expect };
+
+struct Action {
+    Verb verb;
+    int line = 0;
+    UInt32 signature = 0;
+    SInt32 id = 0;
+    std::vector<std::string> args; // the words after the control (or after the verb)
+    std::vector<bool> quoted;
+};
+
+struct Script {
+    std::deque<Action> actions;
+    UInt32 problems = 0;
+    UInt32 modifiers = 0;
+} gScript;
+
+bool Needs(Verb v)
+{
+    return v == Verb::Set || v == Verb::Click || v == Verb::Choose || v == Verb::Type;
+}
+
+bool ParseScript(std::string_view text, std::deque<Action> &out, std::string &error)
+{
+    std::vector<Token> tokens;
+    if (!Tokenize(text, tokens, error))
+        return false;
+    static const struct {
+        const char *word;
+        Verb verb;
+    } verbs[] = {{"set", Verb::Set},       {"click", Verb::Click}, {"choose", Verb::Choose}, {"type", Verb::Type},
+                 {"command", Verb::Command}, {"keys", Verb::Keys},   {"alert", Verb::Alert},   {"color", Verb::Color},
+                 {"file", Verb::File},     {"show", Verb::Show},   {"save", Verb::Save},     {"expect", Verb::Expect}};
+    size_t i = 0;
+    while (i < tokens.size()) {
+        const int line = tokens[i].line;
+        size_t end = i;
+        while (end < tokens.size() && tokens[end].line == line)
+            ++end;
+        auto fail = [&](const std::string &why) {
+            error = "line " + std::to_string(line) + ": " + why;
+            return false;
+        };
+        Action a;
+        a.line = line;
+        bool known = false;
+        for (const auto &v : verbs)
+            if (!tokens[i].quoted && tokens[i].text == v.word) {
+                a.verb = v.verb;
+                known = true;
+            }
+        if (!known)
+            return fail("unknown action \"" + tokens[i].text + "\"");
+        size_t k = i + 1;
+        if (a.verb == Verb::Expect) {
+            if (k >= end)
+                return fail("expect needs value, text, visible or enabled");
+            a.args.push_back(tokens[k].text);
+            a.quoted.push_back(false);
+            const std::string &what = tokens[k].text;
+            if (what != "value" && what != "text" && what != "visible" && what != "enabled")
+                return fail("expect needs value, text, visible or enabled, not \"" + what + "\"");
+            ++k;
+        }
+        if (Needs(a.verb) || a.verb == Verb::Expect) {
+            if (k + 2 > end)
+                return fail("the control is named by its signature and id");
+            if (!ParseFourCC(tokens[k].text, a.signature))
+                return fail("signature must be four characters, not \"" + tokens[k].text + "\"");
+            if (!ParseNumber(tokens[k + 1].text, a.id))
+                return fail("control id must be a number, not \"" + tokens[k + 1].text + "\"");
+            k += 2;
+        }
+        for (; k < end; ++k) {
+            a.args.push_back(tokens[k].text);
+            a.quoted.push_back(tokens[k].quoted);
+        }
+        // Check the arguments of each verb now, so a script never fails half-way
+        // over a typo.
+        SInt32 n = 0;
+        const auto &args = a.args;
+        switch (a.verb) {
+        case Verb::Set:
+            if (!(args.size() == 1 || (args.size() == 3 && args[1] == "steps")) || !ParseNumber(args[0], n))
+                return fail("set needs: set SIG ID VALUE [steps N]");
+            if (args.size() == 3 && (!ParseNumber(args[2], n) || n < 1 || n > 10000))
+                return fail("steps must be 1..10000");
+            break;
+        case Verb::Click:
+            if (!(args.empty() || (args.size() == 3 && args[0] == "at")))
+                return fail("click needs: click SIG ID [at H V]");
+            if (args.size() == 3 && (!ParseNumber(args[1], n) || !ParseNumber(args[2], n)))
+                return fail("click at needs two numbers");
+            break;
+        case Verb::Choose:
+        case Verb::Type:
+            if (args.size() != 1)
+                return fail(a.verb == Verb::Choose ? "choose needs: choose SIG ID ITEM" : "type needs: type SIG ID TEXT");
+            break;
+        case Verb::Command:
+            if (args.size() != 1 || !ParseFourCC(args[0], a.signature))
+                return fail("command needs a four-character code");
+            break;
+        case Verb::Keys:
+            if (args.empty())
+                return fail("keys needs modifier names or none");
+            for (const std::string &m : args)
+                if (m != "shift" && m != "option" && m != "control" && m != "command" && m != "none" &&
+                    m != "capslock")
+                    return fail("unknown modifier \"" + m + "\"");
+            break;
+        case Verb::Alert:
+            if (args.size() != 1 || !ParseNumber(args[0], n) || n < 1 || n > 3)
+                return fail("alert needs a button number 1..3");
+            break;
+        case Verb::Color:
+            if (args.size() == 1 && args[0] == "cancel")
+                break;
+            if (args.size() != 3)
+                return fail("color needs: color R G B or color cancel");
+            for (const std::string &c : args)
+                if (!ParseNumber(c, n) || n < 0 || n > 65535)
+                    return fail("colour components are 0..65535");
+            break;
+        case Verb::File:
+            if (args.empty())
+                return fail("file needs paths or cancel");
+            break;
+        case Verb::Show:
+            if (!args.empty())
+                return fail("show takes nothing");
+            break;
+        case Verb::Save:
+            if (args.size() != 1)
+                return fail("save needs a path");
+            break;
+        case Verb::Expect:
+            if (args.size() != 2)
+                return fail("expect needs: expect WHAT SIG ID EXPECTED");
+            if (args[0] == "value" && !ParseNumber(args[1], n))
+                return fail("expect value needs a number");
+            if ((args[0] == "visible" || args[0] == "enabled") && args[1] != "yes" && args[1] != "no")
+                return fail("expect " + args[0] + " needs yes or no");
+            break;
+        }
+        out.push_back(std::move(a));
+        i = end;
+    }
+    return true;
+}
+
+void Problem(const Action &a, const std::string &what)
+{
+    ++gScript.problems;
+    Report("script line " + std::to_string(a.line) + ": " + what);
+}
+
+WindowRef ScriptWindow()
+{
+    if (WindowRef w = InnermostModalWindow())
+        return w;
+    return UserFocusWindow();
+}
+
+ControlRef FindControl(const Action &a, WindowRef w)
+{
+    ControlID id{a.signature, a.id};
+    ControlRef c = nullptr;
+    if (!w || GetControlByID(w, &id, &c) != noErr) {
+        Problem(a, "no control " + FourCCText(a.signature) + " " + std::to_string(a.id) + " in window \"" +
+                       (w ? w->name : std::string("(none)")) + "\"");
+        return nullptr;
+    }
+    return c;
+}
+
+Point Centre(ControlRef c)
+{
+    return Point{static_cast<SInt16>((c->bounds.top + c->bounds.bottom) / 2),
+                 static_cast<SInt16>((c->bounds.left + c->bounds.right) / 2)};
+}
+
+void Play(const Action &a)
+{
+    WindowRef w = ScriptWindow();
+    const UInt32 mods = gScript.modifiers;
+    switch (a.verb) {
+    case Verb::Set: {
+        ControlRef c = FindControl(a, w);
+        if (!c)
+            return;
+        if (!UserCanUse(c)) {
+            Problem(a, "control cannot be used (hidden, disabled or inactive)");
+            return;
+        }
+        SInt32 target = 0, steps = 1;
+        ParseNumber(a.args[0], target);
+        if (a.args.size() == 3)
+            ParseNumber(a.args[2], steps);
+        const SInt64 from = c->value;
+        HiliteControl(c, kControlIndicatorPart);
+        for (SInt32 s = 1; s <= steps && IsLiveControl(c); ++s) {
+            SInt64 v = from + (static_cast<SInt64>(target) - from) * s / steps;
+            UserDragTo(c, static_cast<SInt32>(v));
+        }
+        if (IsLiveControl(c)) {
+            HiliteControl(c, kControlNoPart);
+            UserDragEnd(c, mods);
+        }
+        return;
+    }
+    case Verb::Click: {
+        ControlRef c = FindControl(a, w);
+        if (!c)
+            return;
+        Point where = Centre(c);
+        if (a.args.size() == 3) {
+            SInt32 h = 0, v = 0;
+            ParseNumber(a.args[1], h);
+            ParseNumber(a.args[2], v);
+            where = Point{static_cast<SInt16>(v), static_cast<SInt16>(h)};
+        }
+        if (UserClick(c, where, mods) != noErr)
+            Problem(a, "control cannot be used (hidden, disabled or inactive)");
+        return;
+    }
+    case Verb::Choose: {
+        ControlRef c = FindControl(a, w);
+        if (!c)
+            return;
+        if (c->type != ControlType::Popup || !c->menu) {
+            Problem(a, "not a popup");
+            return;
+        }
+        if (!UserCanUse(c)) {
+            Problem(a, "control cannot be used (hidden, disabled or inactive)");
+            return;
+        }
+        SInt32 item = 0;
+        if (a.quoted[0] || !ParseNumber(a.args[0], item)) {
+            item = 0;
+            for (size_t k = 0; k < c->menu->items.size(); ++k)
+                if (c->menu->items[k] == a.args[0]) {
+                    item = static_cast<SInt32>(k + 1);
+                    break;
+                }
+        }
+        if (UserChoosePopupItem(c, item, mods) != noErr)
+            Problem(a, "the popup has no item " + a.args[0]);
+        return;
+    }
+    case Verb::Type: {
+        ControlRef c = FindControl(a, w);
+        if (!c)
+            return;
+        if (c->type != ControlType::EditText || !UserCanUse(c)) {
+            Problem(a, "not a usable edit text");
+            return;
+        }
+        UserSetText(c, a.args[0]);
+        return;
+    }
+    case Verb::Command: {
+        HICommand command{};
+        command.commandID = a.signature;
+        ProcessHICommand(&command);
+        return;
+    }
+    case Verb::Keys: {
+        UInt32 m = 0;
+        for (const std::string &k : a.args) {
+            if (k == "shift")
+                m |= shiftKey;
+            else if (k == "option")
+                m |= optionKey;
+            else if (k == "control")
+                m |= controlKey;
+            else if (k == "command")
+                m |= cmdKey;
+            else if (k == "capslock")
+                m |= alphaLock;
+        }
+        gScript.modifiers = m;
+        return;
+    }
+    case Verb::Alert:
+    case Verb::Color:
+    case Verb::File:
+        Problem(a, "answer given but no alert, colour picker or file chooser is open");
+        return;
+    case Verb::Show:
+        Report(DescribeWindow(w));
+        return;
+    case Verb::Save: {
+        OSStatus s = QVToolboxSavePortImage(w, a.args[0].c_str());
+        if (s != noErr)
+            Problem(a, "cannot save the port image to " + a.args[0]);
+        return;
+    }
+    case Verb::Expect: {
+        ControlRef c = FindControl(a, w);
+        if (!c)
+            return;
+        const std::string &what = a.args[0], &want = a.args[1];
+        std::string have;
+        if (what == "value")
+            have = std::to_string(c->value);
+        else if (what == "text")
+            have = c->text;
+        else if (what == "visible")
+            have = c->visible ? "yes" : "no";
+        else
+            have = c->enabled ? "yes" : "no";
+        if (what == "value") {
+            SInt32 n = 0;
+            ParseNumber(want, n);
+            if (n == c->value)
+                return;
+        } else if (have == want) {
+            return;
+        }
+        Problem(a, "expected " + what + " of " + FourCCText(a.signature) + " " + std::to_string(a.id) + " to be \"" +
+                       want + "\", it is \"" + have + "\"");
+        return;
+    }
+    }
+}
+
+// Takes the next action when it is the answer of the given verb.
+bool TakeAnswer(Verb verb, Action &out)
+{
+    if (gScript.actions.empty() || gScript.actions.front().verb != verb)
+        return false;
+    out = std::move(gScript.actions.front());
+    gScript.actions.pop_front();
+    return true;
+}
+
+class HeadlessFrontEnd final : public FrontEnd {
+public:
+    QVFrontEndKind kind() const override { return kQVFrontEndHeadless; }
+
+    void runModalLoop(ModalFrame &frame) override
+    {
+        while (!frame.quit) {
+            if (gScript.actions.empty()) {
+                WindowRef w = frame.window;
+                if (!frame.windowGone && IsLiveWindow(w)) {
+                    Report("script: no more actions while window \"" + w->name +
+                           "\" waits; sending the cancel command");
+                    ++gScript.problems;
+                    SendCommand(&w->target, kHICommandCancel, kHICommandFromWindow, nullptr);
+                }
+                if (!frame.quit) {
+                    Report("script: the cancel command did not end the loop; ending it");
+                    frame.quit = true;
+                }
+                break;
+            }
+            Action a = std::move(gScript.actions.front());
+            gScript.actions.pop_front();
+            Play(a);
+        }
+    }
+
+    UInt32 keyModifiers() override { return gScript.modifiers; }
+
+    bool pickColor(const std::string &prompt, RGBColor &color) override
+    {
+        Action a;
+        if (!TakeAnswer(Verb::Color, a)) {
+            Report("colour picker \"" + prompt + "\": no answer in the script, cancelled");
+            return false;
+        }
+        if (a.args.size() == 1)
+            return false;
+        SInt32 r = 0, g = 0, b = 0;
+        ParseNumber(a.args[0], r);
+        ParseNumber(a.args[1], g);
+        ParseNumber(a.args[2], b);
+        color = RGBColor{static_cast<UInt16>(r), static_cast<UInt16>(g), static_cast<UInt16>(b)};
+        return true;
+    }
+
+    bool chooseFiles(const FileRequest &request, std::vector<std::string> &paths) override
+    {
+        Action a;
+        if (!TakeAnswer(Verb::File, a)) {
+            Report(std::string(request.save ? "save" : "open") + " dialog \"" + request.message +
+                   "\": no answer in the script, cancelled");
+            return false;
+        }
+        if (a.args.size() == 1 && a.args[0] == "cancel" && !a.quoted[0])
+            return false;
+        paths = a.args;
+        return true;
+    }
+
+    int presentAlert(const AlertRequest &request) override
+    {
+        std::fprintf(stderr, "%s\n%s\n", request.headline.c_str(), request.description.c_str());
+        Action a;
+        if (TakeAnswer(Verb::Alert, a)) {
+            SInt32 n = 1;
+            ParseNumber(a.args[0], n);
+            if (n >= 1 && static_cast<size_t>(n) <= std::max<size_t>(request.buttons.size(), 1))
+                return n;
+            Problem(a, "the alert has no button " + a.args[0]);
+        }
+        return request.defaultItem;
+    }
+};
+
+} // namespace
+
+FrontEnd *CreateHeadlessFrontEnd()
+{
+    return new HeadlessFrontEnd;
+}
+
+int PresentAlert(const AlertRequest &request)
+{
+    return CurrentFrontEnd().presentAlert(request);
+}
+
+} // namespace qvtb
+
+extern "C" {
+
+QV_API OSStatus QVToolboxLoadScript(const char *inText, size_t inLength, char *outError, size_t outErrorSize)
+{
+    if (outError && outErrorSize)
+        outError[0] = 0;
+    if (!inText && inLength)
+        return paramErr;
+    std::deque<qvtb::Action> actions;
+    std::string error;
+    if (!qvtb::ParseScript(std::string_view(inText ? inText : "", inLength), actions, error)) {
+        if (outError && outErrorSize) {
+            size_t n = std::min(error.size(), outErrorSize - 1);
+            error.copy(outError, n);
+            outError[n] = 0;
+        }
+        return paramErr;
+    }
+    if (QVToolboxSelectFrontEnd(kQVFrontEndHeadless) != noErr)
+        return paramErr;
+    qvtb::gScript.actions = std::move(actions);
+    qvtb::gScript.problems = 0;
+    return noErr;
+}
+
+QV_API OSStatus QVToolboxLoadScriptFile(const char *inPath, char *outError, size_t outErrorSize)
+{
+    if (!inPath)
+        return paramErr;
+    std::ifstream in(inPath, std::ios::binary);
+    if (!in) {
+        if (outError && outErrorSize)
+            std::snprintf(outError, outErrorSize, "cannot read %s", inPath);
+        return fnfErr;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string s = text.str();
+    return QVToolboxLoadScript(s.data(), s.size(), outError, outErrorSize);
+}
+
+QV_API void QVToolboxClearScript(void)
+{
+    qvtb::gScript.actions.clear();
+}
+
+QV_API size_t QVToolboxScriptActionsLeft(void)
+{
+    return qvtb::gScript.actions.size();
+}
+
+QV_API UInt32 QVToolboxScriptProblems(void)
+{
+    return qvtb::gScript.problems;
+}
+
+QV_API void QVToolboxSetKeyModifiers(UInt32 inModifiers)
+{
+    qvtb::gScript.modifiers = inModifiers;
+}
+
+} // extern "C"

@@ -1,0 +1,642 @@
+// QtFrontEnd.cpp: the on-screen front end of the toolbox, on Qt Widgets.
+//
+// Each toolbox window is a top-level widget whose background is the
+// window's port (so what custom controls drew shows), with one stock widget
+// per standard control placed at the control's bounds: QPushButton,
+// QSlider, QComboBox, QCheckBox, QLabel, QLineEdit, QGroupBox. A custom
+// control is a transparent widget that forwards mouse presses, moves and
+// releases to the toolbox (hit test, track, hit) and shows the port through.
+// Signals are connected to lambdas, so no meta-object compiler is needed.
+//
+// Application modality: while a modal loop runs, an application-wide event
+// filter drops mouse and keyboard input to every window except the one of
+// the innermost loop (and the dialogs it opens).
+//
+// Ownership: the widgets belong to this front end. They are deleted when
+// the toolbox disposes of their window; when that happens inside one of
+// their own event handlers, they are hidden at once and deleted later.
+#include "toolbox/ToolboxInternal.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace qvtb {
+namespace {
+
+int gDispatchDepth = 0; // > 0 while a widget's event handler calls into the toolbox
+
+struct DispatchScope {
+    DispatchScope() { ++gDispatchDepth; }
+    ~DispatchScope() { --gDispatchDepth; }
+};
+
+QString FromBytes(const std::string &s)
+{
+    QString u = QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    if (u.contains(QChar::ReplacementCharacter))
+        return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+    return u;
+}
+
+std::string ToBytes(const QString &s)
+{
+    QByteArray b = s.toUtf8();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+
+UInt32 Modifiers(Qt::KeyboardModifiers m)
+{
+    UInt32 out = 0;
+    if (m & Qt::ShiftModifier)
+        out |= shiftKey;
+    if (m & Qt::ControlModifier)
+        out |= cmdKey; // the command key of Linux desktops
+    if (m & Qt::AltModifier)
+        out |= optionKey;
+    if (m & Qt::MetaModifier)
+        out |= controlKey;
+    return out;
+}
+
+// The window's content: paints the port, holds the control widgets.
+class PortView final : public QWidget {
+public:
+    explicit PortView(WindowRef w) : window(w) { setAttribute(Qt::WA_OpaquePaintEvent); }
+    WindowRef window;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        if (!IsLiveWindow(window) || !window->port) {
+            painter.fillRect(event->rect(), Qt::white);
+            return;
+        }
+        PixMapHandle pm = GetGWorldPixMap(window->port);
+        const UInt8 *base = pm ? reinterpret_cast<const UInt8 *>(GetPixBaseAddr(pm)) : nullptr;
+        Rect bounds;
+        GetPortBounds(window->port, &bounds);
+        QRect area = event->rect().intersected(QRect(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top));
+        if (!base || area.isEmpty()) {
+            painter.fillRect(event->rect(), Qt::white);
+            return;
+        }
+        const long rowBytes = GetPixRowBytes(pm);
+        QImage image(area.size(), QImage::Format_RGB32);
+        for (int y = 0; y < area.height(); ++y) {
+            const UInt8 *src = base + (area.top() + y) * rowBytes + area.left() * 4;
+            QRgb *dst = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < area.width(); ++x)
+                dst[x] = qRgb(src[x * 4 + 1], src[x * 4 + 2], src[x * 4 + 3]);
+        }
+        painter.drawImage(area.topLeft(), image);
+    }
+};
+
+// A custom control: transparent (the port shows through), forwards the mouse.
+class CustomView final : public QWidget {
+public:
+    CustomView(ControlRef c, QWidget *parent) : QWidget(parent), control(c) { setMouseTracking(false); }
+    ControlRef control;
+    ControlPartCode pressed = kControlNoPart;
+
+protected:
+    Point where(QMouseEvent *e) const
+    {
+        QPoint p = mapTo(parentWidget(), e->position().toPoint());
+        return Point{static_cast<SInt16>(p.y()), static_cast<SInt16>(p.x())};
+    }
+    void mousePressEvent(QMouseEvent *e) override
+    {
+        if (e->button() != Qt::LeftButton || !UserCanUse(control))
+            return;
+        DispatchScope scope;
+        ControlRef c = control;
+        const Point at = where(e);
+        const UInt32 mods = Modifiers(e->modifiers());
+        ControlPartCode part = UserHitTest(c, at);
+        if (part == kControlNoPart || !IsLiveControl(c))
+            return;
+        if (UserTrack(c, at, mods, part)) {
+            UserHit(c, part, mods);
+            return;
+        }
+        pressed = part;
+        HiliteControl(c, part);
+    }
+    void mouseMoveEvent(QMouseEvent *e) override
+    {
+        if (pressed == kControlNoPart || !IsLiveControl(control))
+            return;
+        DispatchScope scope;
+        bool inside = UserHitTest(control, where(e)) == pressed;
+        if (IsLiveControl(control))
+            HiliteControl(control, inside ? pressed : kControlNoPart);
+    }
+    void mouseReleaseEvent(QMouseEvent *e) override
+    {
+        if (pressed == kControlNoPart || !IsLiveControl(control))
+            return;
+        DispatchScope scope;
+        ControlRef c = control;
+        ControlPartCode part = pressed;
+        pressed = kControlNoPart;
+        HiliteControl(c, kControlNoPart);
+        if (IsLiveControl(c) && UserHitTest(c, where(e)) == part && IsLiveControl(c))
+            UserHit(c, part, Modifiers(e->modifiers()));
+    }
+};
+
+struct WindowView {
+    QPointer<PortView> widget;
+};
+
+struct ControlView {
+    QPointer<QWidget> widget;
+    bool updating = false;
+};
+
+ControlView *ViewOf(ControlRef c)
+{
+    return static_cast<ControlView *>(c->frontData);
+}
+
+// Drops input to windows other than the innermost modal one.
+class ModalFilter final : public QObject {
+public:
+    QPointer<QWidget> modal;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (!modal)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+            break;
+        default:
+            return false;
+        }
+        QWidget *w = qobject_cast<QWidget *>(object);
+        if (!w)
+            return false;
+        QWidget *top = w->window();
+        // Our own windows other than the modal one are blocked; dialogs
+        // (alerts, pickers) opened from inside the loop are not ours.
+        if (top != modal && top->property("quelvaneWindow").toBool())
+            return true;
+        return false;
+    }
+};
+
+class ScreenFrontEnd final : public FrontEnd {
+public:
+    ScreenFrontEnd() { qApp->installEventFilter(&filter); }
+    ~ScreenFrontEnd() override { qApp->removeEventFilter(&filter); }
+
+    QVFrontEndKind kind() const override { return kQVFrontEndScreen; }
+
+    void windowCreated(WindowRef w) override
+    {
+        auto *view = new WindowView;
+        PortView *top = new PortView(w);
+        view->widget = top;
+        top->setProperty("quelvaneWindow", true);
+        top->setWindowTitle(FromBytes(w->title));
+        placeWindow(w);
+        w->frontData = view;
+        for (ControlRef c : w->controls)
+            makeControl(c, top);
+    }
+
+    void windowDisposing(WindowRef w) override
+    {
+        auto *view = static_cast<WindowView *>(w->frontData);
+        if (!view)
+            return;
+        for (ControlRef c : w->controls) {
+            if (ControlView *cv = ViewOf(c)) {
+                if (auto *custom = dynamic_cast<CustomView *>(cv->widget.data()))
+                    custom->control = nullptr;
+                delete cv;
+                c->frontData = nullptr;
+            }
+        }
+        if (PortView *top = view->widget) {
+            top->window = nullptr;
+            top->hide();
+            if (gDispatchDepth > 0)
+                top->deleteLater();
+            else
+                delete top;
+        }
+        delete view;
+        w->frontData = nullptr;
+    }
+
+    void windowVisibilityChanged(WindowRef w) override
+    {
+        if (PortView *top = topOf(w)) {
+            if (w->visible) {
+                top->show();
+                top->raise();
+                top->activateWindow();
+            } else {
+                top->hide();
+            }
+        }
+    }
+
+    void windowBoundsChanged(WindowRef w) override { placeWindow(w); }
+
+    void windowTitleChanged(WindowRef w) override
+    {
+        if (PortView *top = topOf(w))
+            top->setWindowTitle(FromBytes(w->title));
+    }
+
+    void windowOrderChanged(WindowRef w) override
+    {
+        if (PortView *top = topOf(w); top && w->visible) {
+            top->raise();
+            top->activateWindow();
+        }
+    }
+
+    void portChanged(WindowRef w, const Rect &r) override
+    {
+        if (PortView *top = topOf(w))
+            top->update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    }
+
+    void controlChanged(ControlRef c, unsigned what) override
+    {
+        ControlView *cv = ViewOf(c);
+        if (!cv || !cv->widget)
+            return;
+        QWidget *widget = cv->widget;
+        cv->updating = true;
+        if (what & kChangedVisibility)
+            widget->setVisible(c->visible);
+        if (what & kChangedEnabling)
+            widget->setEnabled(c->enabled);
+        if (what & kChangedBounds)
+            widget->setGeometry(c->bounds.left, c->bounds.top, c->bounds.right - c->bounds.left,
+                                c->bounds.bottom - c->bounds.top);
+        if (what & kChangedFocus) {
+            if (c->window && c->window->focus == c)
+                widget->setFocus(Qt::OtherFocusReason);
+            else
+                widget->clearFocus();
+        }
+        syncContent(c, widget);
+        cv->updating = false;
+    }
+
+    void runModalLoop(ModalFrame &frame) override
+    {
+        if (frame.quit)
+            return;
+        QEventLoop loop;
+        frame.frontData = &loop;
+        QPointer<QWidget> previous = filter.modal;
+        filter.modal = topOf(frame.window);
+        loop.exec();
+        frame.frontData = nullptr;
+        filter.modal = previous;
+    }
+
+    void modalLoopQuitRequested(ModalFrame &frame) override
+    {
+        if (auto *loop = static_cast<QEventLoop *>(frame.frontData))
+            loop->quit();
+    }
+
+    UInt32 keyModifiers() override { return Modifiers(QGuiApplication::keyboardModifiers()); }
+
+    bool pickColor(const std::string &prompt, RGBColor &color) override
+    {
+        QColorDialog dialog;
+        dialog.setOption(QColorDialog::DontUseNativeDialog);
+        dialog.setWindowTitle(FromBytes(prompt));
+        dialog.setCurrentColor(QColor(QRgba64::fromRgba64(color.red, color.green, color.blue, 65535)));
+        DispatchScope scope;
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        QRgba64 c = dialog.selectedColor().rgba64();
+        color = RGBColor{c.red(), c.green(), c.blue()};
+        return true;
+    }
+
+    bool chooseFiles(const FileRequest &request, std::vector<std::string> &paths) override
+    {
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setWindowTitle(FromBytes(request.title.empty() ? request.message : request.title));
+        if (!request.message.empty())
+            dialog.setLabelText(QFileDialog::LookIn, FromBytes(request.message));
+        if (request.save) {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+            if (!request.defaultName.empty())
+                dialog.selectFile(FromBytes(request.defaultName));
+        } else {
+            dialog.setAcceptMode(QFileDialog::AcceptOpen);
+            dialog.setFileMode(request.allowMultiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        }
+        DispatchScope scope;
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        for (const QString &f : dialog.selectedFiles())
+            paths.push_back(ToBytes(f));
+        return !paths.empty();
+    }
+
+    int presentAlert(const AlertRequest &request) override
+    {
+        QMessageBox box;
+        box.setIcon(request.alertType == 0   ? QMessageBox::Critical
+                    : request.alertType == 2 ? QMessageBox::Warning
+                                             : QMessageBox::Information);
+        box.setText(FromBytes(request.headline));
+        box.setInformativeText(FromBytes(request.description));
+        std::vector<std::string> buttons = request.buttons;
+        if (buttons.empty())
+            buttons.push_back("OK");
+        std::vector<QPushButton *> made;
+        for (size_t i = 0; i < buttons.size(); ++i) {
+            if (buttons[i].empty()) {
+                made.push_back(nullptr);
+                continue;
+            }
+            QMessageBox::ButtonRole role = i == 0   ? QMessageBox::AcceptRole
+                                           : i == 1 ? QMessageBox::RejectRole
+                                                    : QMessageBox::DestructiveRole;
+            made.push_back(box.addButton(FromBytes(buttons[i]), role));
+        }
+        int def = request.defaultItem;
+        if (def >= 1 && static_cast<size_t>(def) <= made.size() && made[def - 1])
+            box.setDefaultButton(made[def - 1]);
+        if (request.cancelItem >= 1 && static_cast<size_t>(request.cancelItem) <= made.size() &&
+            made[request.cancelItem - 1])
+            box.setEscapeButton(made[request.cancelItem - 1]);
+        DispatchScope scope;
+        box.exec();
+        for (size_t i = 0; i < made.size(); ++i)
+            if (made[i] && box.clickedButton() == made[i])
+                return static_cast<int>(i + 1);
+        return request.cancelItem >= 1 ? request.cancelItem : request.defaultItem;
+    }
+
+private:
+    ModalFilter filter;
+
+    static PortView *topOf(WindowRef w)
+    {
+        auto *view = w ? static_cast<WindowView *>(w->frontData) : nullptr;
+        return view ? view->widget.data() : nullptr;
+    }
+
+    static void placeWindow(WindowRef w)
+    {
+        PortView *top = topOf(w);
+        if (!top && w->frontData == nullptr)
+            return;
+        if (!top)
+            return;
+        const int width = w->content.right - w->content.left, height = w->content.bottom - w->content.top;
+        top->setFixedSize(width, height);
+        top->move(w->content.left, w->content.top);
+        top->update();
+    }
+
+    void makeControl(ControlRef c, PortView *top)
+    {
+        auto *cv = new ControlView;
+        c->frontData = cv;
+        QWidget *widget = nullptr;
+        switch (c->type) {
+        case ControlType::PushButton: {
+            auto *b = new QPushButton(top);
+            b->setAutoDefault(false);
+            b->setDefault(c->isDefault);
+            if (c->isCancel)
+                b->setShortcut(QKeySequence(Qt::Key_Escape));
+            QObject::connect(b, &QPushButton::clicked, b, [c]() {
+                if (!UserCanUse(c))
+                    return;
+                DispatchScope scope;
+                UserHit(c, kControlButtonPart, Modifiers(QGuiApplication::keyboardModifiers()));
+            });
+            widget = b;
+            break;
+        }
+        case ControlType::Slider: {
+            const int width = c->bounds.right - c->bounds.left, height = c->bounds.bottom - c->bounds.top;
+            auto *s = new QSlider(height > width ? Qt::Vertical : Qt::Horizontal, top);
+            s->setTracking(true);
+            QObject::connect(s, &QSlider::sliderPressed, s, [c]() {
+                if (!UserCanUse(c))
+                    return;
+                DispatchScope scope;
+                HiliteControl(c, kControlIndicatorPart);
+            });
+            QObject::connect(s, &QSlider::valueChanged, s, [c, s, cv](int v) {
+                if (cv->updating || !IsLiveControl(c) || v == c->value)
+                    return;
+                DispatchScope scope;
+                if (s->isSliderDown()) {
+                    if (c->live)
+                        UserDragTo(c, v);
+                } else {
+                    // Keyboard, wheel or a click beside the thumb: one step.
+                    UserDragTo(c, v);
+                    if (IsLiveControl(c))
+                        UserDragEnd(c, Modifiers(QGuiApplication::keyboardModifiers()));
+                }
+            });
+            QObject::connect(s, &QSlider::sliderReleased, s, [c, s]() {
+                if (!IsLiveControl(c))
+                    return;
+                DispatchScope scope;
+                if (!c->live)
+                    UserDragTo(c, s->value());
+                if (IsLiveControl(c))
+                    HiliteControl(c, kControlNoPart);
+                if (IsLiveControl(c))
+                    UserDragEnd(c, Modifiers(QGuiApplication::keyboardModifiers()));
+            });
+            widget = s;
+            break;
+        }
+        case ControlType::Popup: {
+            auto *box = new QComboBox(top);
+            QObject::connect(box, &QComboBox::activated, box, [c](int index) {
+                if (!UserCanUse(c))
+                    return;
+                DispatchScope scope;
+                UserChoosePopupItem(c, index + 1, Modifiers(QGuiApplication::keyboardModifiers()));
+            });
+            widget = box;
+            break;
+        }
+        case ControlType::CheckBox: {
+            auto *box = new QCheckBox(top);
+            QObject::connect(box, &QCheckBox::clicked, box, [c]() {
+                if (!UserCanUse(c))
+                    return;
+                DispatchScope scope;
+                UserToggleCheckBox(c, Modifiers(QGuiApplication::keyboardModifiers()));
+            });
+            widget = box;
+            break;
+        }
+        case ControlType::StaticText: {
+            auto *label = new QLabel(top);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            widget = label;
+            break;
+        }
+        case ControlType::EditText: {
+            auto *edit = new QLineEdit(top);
+            QObject::connect(edit, &QLineEdit::textEdited, edit, [c](const QString &text) {
+                DispatchScope scope;
+                UserSetText(c, ToBytes(text));
+            });
+            widget = edit;
+            break;
+        }
+        case ControlType::GroupBox: {
+            auto *group = new QGroupBox(top);
+            group->setAttribute(Qt::WA_TransparentForMouseEvents);
+            widget = group;
+            break;
+        }
+        case ControlType::Custom:
+            widget = new CustomView(c, top);
+            break;
+        }
+        cv->widget = widget;
+        widget->setGeometry(c->bounds.left, c->bounds.top, c->bounds.right - c->bounds.left,
+                            c->bounds.bottom - c->bounds.top);
+        widget->setVisible(c->visible);
+        widget->setEnabled(c->enabled);
+        cv->updating = true;
+        syncContent(c, widget);
+        cv->updating = false;
+    }
+
+    static void syncContent(ControlRef c, QWidget *widget)
+    {
+        switch (c->type) {
+        case ControlType::PushButton:
+            static_cast<QPushButton *>(widget)->setText(FromBytes(c->title));
+            static_cast<QPushButton *>(widget)->setDown(c->hilite == kControlButtonPart);
+            break;
+        case ControlType::Slider: {
+            auto *s = static_cast<QSlider *>(widget);
+            QSignalBlocker block(s);
+            s->setRange(c->minimum, c->maximum);
+            if (!s->isSliderDown() || s->value() != c->value)
+                s->setValue(c->value);
+            break;
+        }
+        case ControlType::Popup: {
+            auto *box = static_cast<QComboBox *>(widget);
+            QSignalBlocker block(box);
+            if (c->menu) {
+                bool same = box->count() == static_cast<int>(c->menu->items.size());
+                for (int i = 0; same && i < box->count(); ++i)
+                    same = box->itemText(i) == FromBytes(c->menu->items[static_cast<size_t>(i)]);
+                if (!same) {
+                    box->clear();
+                    for (const std::string &item : c->menu->items)
+                        box->addItem(FromBytes(item));
+                }
+            }
+            box->setCurrentIndex(c->value >= 1 && c->value <= box->count() ? c->value - 1 : -1);
+            break;
+        }
+        case ControlType::CheckBox: {
+            auto *box = static_cast<QCheckBox *>(widget);
+            QSignalBlocker block(box);
+            box->setText(FromBytes(c->title));
+            box->setChecked(c->value != 0);
+            break;
+        }
+        case ControlType::StaticText:
+            static_cast<QLabel *>(widget)->setText(FromBytes(c->text));
+            break;
+        case ControlType::EditText: {
+            auto *edit = static_cast<QLineEdit *>(widget);
+            QSignalBlocker block(edit);
+            QString text = FromBytes(c->text);
+            if (edit->text() != text)
+                edit->setText(text);
+            if (c->selection.selEnd > c->selection.selStart)
+                edit->setSelection(c->selection.selStart, c->selection.selEnd - c->selection.selStart);
+            break;
+        }
+        case ControlType::GroupBox:
+            static_cast<QGroupBox *>(widget)->setTitle(FromBytes(c->title));
+            break;
+        case ControlType::Custom:
+            break;
+        }
+    }
+};
+
+} // namespace
+
+bool ScreenAvailable()
+{
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return true;
+    if (QCoreApplication::instance())
+        return false; // a non-widget application object exists
+    const char *qpa = std::getenv("QT_QPA_PLATFORM");
+    const char *x = std::getenv("DISPLAY");
+    const char *wl = std::getenv("WAYLAND_DISPLAY");
+    return (qpa && *qpa) || (x && *x) || (wl && *wl);
+}
+
+FrontEnd *CreateScreenFrontEnd()
+{
+    if (!ScreenAvailable())
+        return nullptr;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "quelvane";
+        static char *argv[] = {name, nullptr};
+        // Lives for the rest of the process, as the platform's application does.
+        static QApplication *application = new QApplication(argc, argv);
+        (void)application;
+    }
+    return new ScreenFrontEnd;
+}
+
+} // namespace qvtb
