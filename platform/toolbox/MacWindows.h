@@ -9,9 +9,9 @@
  * window with its controls, hidden and inactive; ShowWindow or SelectWindow
  * makes it visible, front-most and active.
  *
- * Every window has a port: a 32-bit QuickDraw offscreen graphics world of the
- * window's content size, port rectangle at (0, 0), which is the window's
- * backing store. Custom controls draw into it (SetPort(GetWindowPort(w)),
+ * Every window has a port: a 32-bit QuickDraw window port (QVNewWindowPort)
+ * of the window's content size, port rectangle at (0, 0), which is the
+ * window's backing store. Custom controls draw into it (SetPort(GetWindowPort(w)),
  * then PaintRect, CopyBits, ...); the front end shows it under the standard
  * controls. The port is erased to white when the window is made and where a
  * control is hidden.

@@ -459,7 +459,7 @@ bool ParseNibDescription(std::string_view text, NibDescription &out, std::string
     std::vector<Token> tokens;
     if (!Tokenize(text, tokens, error))
         return false;
-    Parser p{tokens};
+    Parser p{tokens, 0, {}};
     NibDescription result;
     while (!p.atEnd()) {
         if (!p.peekKeyword("window")) {

@@ -60,13 +60,19 @@ void FillWhite(GWorldPtr port, Rect r)
                     static_cast<size_t>(clipped.right - clipped.left) * 4);
 }
 
+// The front end shows every change of a window's port.
+void PortDrawn(CGrafPtr, const Rect *area, Boolean, void *refCon)
+{
+    WindowRef w = static_cast<WindowRef>(refCon);
+    if (area && qvtb::IsLiveWindow(w))
+        qvtb::CurrentFrontEnd().portChanged(w, *area);
+}
+
 GWorldPtr MakePort(int width, int height)
 {
-    GWorldPtr port = nullptr;
-    Rect r{0, 0, static_cast<SInt16>(height), static_cast<SInt16>(width)};
-    if (NewGWorld(&port, 32, &r, nullptr, nullptr, 0) != noErr)
+    CGrafPtr port = nullptr;
+    if (QVNewWindowPort(&port, static_cast<SInt16>(width), static_cast<SInt16>(height)) != noErr)
         return nullptr;
-    FillWhite(port, r);
     return port;
 }
 
@@ -345,6 +351,7 @@ QV_API OSStatus QVCreateWindowFromNibNamed(IBNibRef inNibRef, const char *inName
     w->title = d->title;
     w->content = d->bounds;
     w->port = port;
+    QVSetPortDrawnProc(port, PortDrawn, w);
     w->target.owner = w;
     gLiveWindows.insert(w);
     qvtb::RegisterTarget(&w->target);
@@ -393,8 +400,10 @@ QV_API void DisposeWindow(WindowRef w)
     qvtb::UnregisterTarget(&w->target);
     gLiveWindows.erase(w);
     gZOrder.erase(std::remove(gZOrder.begin(), gZOrder.end(), w), gZOrder.end());
-    if (w->port)
-        DisposeGWorld(w->port);
+    if (w->port) {
+        QVSetPortDrawnProc(w->port, nullptr, nullptr);
+        QVDisposeWindowPort(w->port);
+    }
     delete w;
     if (wasVisible)
         UpdateActivation();
@@ -517,7 +526,9 @@ QV_API OSStatus SetWindowBounds(WindowRef w, WindowRegionCode inRegionCode, cons
         if (current == old)
             SetGWorld(port, nullptr);
         w->port = port;
-        DisposeGWorld(old);
+        QVSetPortDrawnProc(old, nullptr, nullptr);
+        QVDisposeWindowPort(old);
+        QVSetPortDrawnProc(port, PortDrawn, w);
     }
     w->content = content;
     qvtb::CurrentFrontEnd().windowBoundsChanged(w);

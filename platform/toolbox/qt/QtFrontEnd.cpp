@@ -148,7 +148,7 @@ protected:
         DispatchScope scope;
         bool inside = UserHitTest(control, where(e)) == pressed;
         if (IsLiveControl(control))
-            HiliteControl(control, inside ? pressed : kControlNoPart);
+            HiliteControl(control, inside ? pressed : ControlPartCode(kControlNoPart));
     }
     void mouseReleaseEvent(QMouseEvent *e) override
     {
@@ -392,9 +392,11 @@ public:
                 made.push_back(nullptr);
                 continue;
             }
-            QMessageBox::ButtonRole role = i == 0   ? QMessageBox::AcceptRole
-                                           : i == 1 ? QMessageBox::RejectRole
-                                                    : QMessageBox::DestructiveRole;
+            QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
+            if (i == 1)
+                role = QMessageBox::RejectRole;
+            else if (i == 2)
+                role = QMessageBox::DestructiveRole;
             made.push_back(box.addButton(FromBytes(buttons[i]), role));
         }
         int def = request.defaultItem;
