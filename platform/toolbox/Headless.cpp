@@ -412,18 +412,20 @@ public:
         return true;
     }
 
-    int presentAlert(const AlertRequest &request) override
+    DialogItemIndex presentAlert(const QVAlertContent &alert) override
     {
-        std::fprintf(stderr, "%s\n%s\n", request.headline.c_str(), request.description.c_str());
         Action a;
-        if (TakeAnswer(Verb::Alert, a)) {
-            SInt32 n = 1;
-            ParseNumber(a.args[0], n);
-            if (n >= 1 && static_cast<size_t>(n) <= std::max<size_t>(request.buttons.size(), 1))
-                return n;
+        if (!TakeAnswer(Verb::Alert, a))
+            return QVHeadlessAlertPresenter(&alert, nullptr);
+        SInt32 n = 1;
+        ParseNumber(a.args[0], n);
+        std::fprintf(stderr, "Alert: %s\n  %s\n  answered by the script: %d\n", Utf8(alert.messageText).c_str(),
+                     Utf8(alert.explanationText).c_str(), static_cast<int>(n));
+        if (n < 1 || n > 3 || !alert.buttonText[n - 1]) {
             Problem(a, "the alert has no button " + a.args[0]);
+            return alert.defaultButton;
         }
-        return request.defaultItem;
+        return static_cast<DialogItemIndex>(n);
     }
 };
 
@@ -434,9 +436,31 @@ FrontEnd *CreateHeadlessFrontEnd()
     return new HeadlessFrontEnd;
 }
 
-int PresentAlert(const AlertRequest &request)
+namespace {
+DialogItemIndex ToolboxAlertPresenter(const QVAlertContent *alert, void *)
 {
-    return CurrentFrontEnd().presentAlert(request);
+    return CurrentFrontEnd().presentAlert(*alert);
+}
+} // namespace
+
+void InstallAlertPresenter()
+{
+    void *refCon = nullptr;
+    if (QVGetAlertPresenter(&refCon) == &QVHeadlessAlertPresenter)
+        QVSetAlertPresenter(&ToolboxAlertPresenter, nullptr);
+}
+
+std::string Utf8(CFStringRef text)
+{
+    if (!text)
+        return std::string();
+    CFIndex needed = QVCFStringGetUTF8(text, nullptr, 0);
+    if (needed <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(needed) + 1, '\0');
+    QVCFStringGetUTF8(text, out.data(), needed + 1);
+    out.resize(static_cast<size_t>(needed));
+    return out;
 }
 
 } // namespace qvtb
@@ -463,6 +487,7 @@ QV_API OSStatus QVToolboxLoadScript(const char *inText, size_t inLength, char *o
         return paramErr;
     qvtb::gScript.actions = std::move(actions);
     qvtb::gScript.problems = 0;
+    qvtb::InstallAlertPresenter();
     return noErr;
 }
 

@@ -7,6 +7,7 @@
 #define QUELVANE_TOOLBOXINTERNAL_H
 
 #include "quickdraw/QuickDraw.h"
+#include "toolbox/Alerts.h"
 #include "toolbox/CarbonEvents.h"
 #include "toolbox/ColorPicker.h"
 #include "toolbox/Controls.h"
@@ -138,15 +139,6 @@ struct FileRequest {
     std::string defaultName; // save: the proposed name
 };
 
-// An alert to be shown (through the alert stand-in's presenter).
-struct AlertRequest {
-    int alertType = 0; // 0 stop, 1 note, 2 caution
-    std::string headline, description;
-    std::vector<std::string> buttons; // index 0 = item 1 (default), 1 = item 2 (cancel), 2 = item 3 (other)
-    int defaultItem = 1;
-    int cancelItem = 0;
-};
-
 class FrontEnd {
 public:
     virtual ~FrontEnd() = default;
@@ -168,8 +160,8 @@ public:
     virtual bool pickColor(const std::string &prompt, RGBColor &color) = 0;
     // Files: true and paths set when the user chose; false when cancelled.
     virtual bool chooseFiles(const FileRequest &request, std::vector<std::string> &paths) = 0;
-    // Alerts: the item hit (1-based).
-    virtual int presentAlert(const AlertRequest &request) = 0;
+    // Alerts (from the alert stand-in's presenter): the item hit.
+    virtual DialogItemIndex presentAlert(const QVAlertContent &alert) = 0;
 };
 
 FrontEnd &CurrentFrontEnd();
@@ -222,8 +214,10 @@ std::string FourCCText(UInt32 code);
 // Reporting (headless reports, problems of scripts).
 void Report(const std::string &line);
 
-// Alerts through the front end (the alert stand-in's presenter calls this).
-int PresentAlert(const AlertRequest &request);
+// Makes the toolbox's front end present alerts, unless a presenter other
+// than the default headless one is installed.
+void InstallAlertPresenter();
+std::string Utf8(CFStringRef text);
 
 } // namespace qvtb
 

@@ -163,6 +163,7 @@ FrontEnd &CurrentFrontEnd()
             gFrontEnd = CreateScreenFrontEnd();
         if (!gFrontEnd)
             gFrontEnd = CreateHeadlessFrontEnd();
+        InstallAlertPresenter();
     }
     return *gFrontEnd;
 }
@@ -581,12 +582,14 @@ QV_API OSStatus QVToolboxSelectFrontEnd(QVFrontEndKind inKind)
             gFrontEnd = qvtb::CreateHeadlessFrontEnd();
         }
         gWanted = inKind;
+        qvtb::InstallAlertPresenter();
         return noErr;
     }
     if (inKind == kQVFrontEndScreen) {
         gFrontEnd = qvtb::CreateScreenFrontEnd();
         if (!gFrontEnd)
             return -1;
+        qvtb::InstallAlertPresenter();
     }
     gWanted = inKind;
     return noErr;

@@ -375,42 +375,31 @@ public:
         return !paths.empty();
     }
 
-    int presentAlert(const AlertRequest &request) override
+    DialogItemIndex presentAlert(const QVAlertContent &alert) override
     {
         QMessageBox box;
-        box.setIcon(request.alertType == 0   ? QMessageBox::Critical
-                    : request.alertType == 2 ? QMessageBox::Warning
-                                             : QMessageBox::Information);
-        box.setText(FromBytes(request.headline));
-        box.setInformativeText(FromBytes(request.description));
-        std::vector<std::string> buttons = request.buttons;
-        if (buttons.empty())
-            buttons.push_back("OK");
-        std::vector<QPushButton *> made;
-        for (size_t i = 0; i < buttons.size(); ++i) {
-            if (buttons[i].empty()) {
-                made.push_back(nullptr);
-                continue;
-            }
-            QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
-            if (i == 1)
-                role = QMessageBox::RejectRole;
-            else if (i == 2)
-                role = QMessageBox::DestructiveRole;
-            made.push_back(box.addButton(FromBytes(buttons[i]), role));
-        }
-        int def = request.defaultItem;
-        if (def >= 1 && static_cast<size_t>(def) <= made.size() && made[def - 1])
-            box.setDefaultButton(made[def - 1]);
-        if (request.cancelItem >= 1 && static_cast<size_t>(request.cancelItem) <= made.size() &&
-            made[request.cancelItem - 1])
-            box.setEscapeButton(made[request.cancelItem - 1]);
+        box.setIcon(alert.alertType == kAlertStopAlert      ? QMessageBox::Critical
+                    : alert.alertType == kAlertCautionAlert ? QMessageBox::Warning
+                                                            : QMessageBox::Information);
+        box.setWindowTitle(QStringLiteral("Quelvane"));
+        box.setText(FromBytes(Utf8(alert.messageText)));
+        box.setInformativeText(FromBytes(Utf8(alert.explanationText)));
+        QPushButton *made[3] = {nullptr, nullptr, nullptr};
+        static const QMessageBox::ButtonRole roles[3] = {QMessageBox::AcceptRole, QMessageBox::RejectRole,
+                                                         QMessageBox::DestructiveRole};
+        for (int i = 0; i < 3; ++i)
+            if (alert.buttonText[i])
+                made[i] = box.addButton(FromBytes(Utf8(alert.buttonText[i])), roles[i]);
+        if (alert.defaultButton >= 1 && alert.defaultButton <= 3 && made[alert.defaultButton - 1])
+            box.setDefaultButton(made[alert.defaultButton - 1]);
+        if (alert.cancelButton >= 1 && alert.cancelButton <= 3 && made[alert.cancelButton - 1])
+            box.setEscapeButton(made[alert.cancelButton - 1]);
         DispatchScope scope;
         box.exec();
-        for (size_t i = 0; i < made.size(); ++i)
+        for (int i = 0; i < 3; ++i)
             if (made[i] && box.clickedButton() == made[i])
-                return static_cast<int>(i + 1);
-        return request.cancelItem >= 1 ? request.cancelItem : request.defaultItem;
+                return static_cast<DialogItemIndex>(i + 1);
+        return alert.cancelButton >= 1 ? alert.cancelButton : alert.defaultButton;
     }
 
 private:

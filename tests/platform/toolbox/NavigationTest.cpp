@@ -1,0 +1,225 @@
+// Descriptor lists, the open and save dialogs answered by script, alerts
+// answered by script, and nibs and classes found through bundles and
+// string objects.
+#include "ToolboxTestSupport.h"
+
+#include "corefoundation/CFBundle.h"
+#include "resources/Files.h"
+#include "toolbox/Alerts.h"
+#include "toolbox/Navigation.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace tbtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/qvtb-navXXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    std::string file(const std::string &name, const std::string &content = "x") const
+    {
+        std::string p = path + "/" + name;
+        fs::create_directories(fs::path(p).parent_path());
+        std::ofstream(p) << content;
+        return p;
+    }
+    std::string path;
+};
+
+std::string PathOf(const FSSpec &spec)
+{
+    char path[1024];
+    if (QVFSSpecGetPath(&spec, path, sizeof path) != noErr)
+        return "<none>";
+    return path;
+}
+
+std::vector<std::string> Selection(const NavReplyRecord &reply)
+{
+    std::vector<std::string> out;
+    long count = 0;
+    AECountItems(&reply.selection, &count);
+    for (long i = 1; i <= count; ++i) {
+        FSSpec spec;
+        Size size = 0;
+        DescType type = 0;
+        EXPECT_EQ(AEGetNthPtr(&reply.selection, i, typeFSS, nullptr, &type, &spec, sizeof spec, &size), noErr);
+        EXPECT_EQ(size, 70);
+        out.push_back(PathOf(spec));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(DescriptorLists, HoldItemsByIndexWithTheirTypes)
+{
+    AEDescList list;
+    ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
+    EXPECT_EQ(list.descriptorType, (DescType)typeAEList);
+    FSSpec specs[6];
+    for (int i = 0; i < 6; ++i) {
+        std::memset(&specs[i], 0, sizeof specs[i]);
+        specs[i].parID = 100 + i;
+        EXPECT_EQ(AEPutPtr(&list, 0, typeFSS, &specs[i], sizeof specs[i]), noErr);
+    }
+    long count = 0;
+    EXPECT_EQ(AECountItems(&list, &count), noErr);
+    EXPECT_EQ(count, 6);
+    FSSpec out{};
+    Size size = 0;
+    EXPECT_EQ(AEGetNthPtr(&list, 6, typeFSS, nullptr, nullptr, &out, sizeof out, &size), noErr);
+    EXPECT_EQ(out.parID, 105);
+    EXPECT_EQ(AEGetNthPtr(&list, 7, typeFSS, nullptr, nullptr, &out, sizeof out, &size), errAEIllegalIndex);
+    EXPECT_EQ(AEGetNthPtr(&list, 0, typeFSS, nullptr, nullptr, &out, sizeof out, &size), errAEIllegalIndex);
+    EXPECT_EQ(AEGetNthPtr(&list, 1, typeFSRef, nullptr, nullptr, &out, sizeof out, &size), errAECoercionFail);
+    // A short buffer is never overrun.
+    UInt8 small[4] = {0, 0, 0, 0};
+    EXPECT_EQ(AEGetNthPtr(&list, 2, typeWildCardDesc, nullptr, nullptr, small, 2, &size), noErr);
+    EXPECT_EQ(size, 70);
+    EXPECT_EQ(small[2], 0);
+    EXPECT_EQ(AEPutPtr(&list, 9, typeFSS, &out, sizeof out), errAEIllegalIndex);
+    AEDesc plain;
+    ASSERT_EQ(AECreateDesc(typeFSS, &out, sizeof out, &plain), noErr);
+    EXPECT_EQ(AECountItems(&plain, &count), errAEWrongDataType);
+    AEDisposeDesc(&plain);
+    AEDisposeDesc(&list);
+    EXPECT_EQ(list.descriptorType, (DescType)typeNull);
+    EXPECT_EQ(AECountItems(&list, &count), errAEWrongDataType);
+}
+
+class FileDialogs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
+        NavGetDefaultDialogOptions(&options);
+        reply.version = kNavReplyRecordVersion;
+    }
+    void TearDown() override { QVToolboxClearScript(); }
+    TempDir dir;
+    NavDialogOptions options;
+    NavReplyRecord reply{};
+};
+
+TEST_F(FileDialogs, OpenDialogAnswersTheScriptedFiles)
+{
+    EXPECT_EQ(options.dialogOptionFlags & kNavAllowMultipleFiles, (UInt32)kNavAllowMultipleFiles);
+    std::string a = dir.file("a.png"), b = dir.file("b.png");
+    LoadScript("file \"" + a + "\" \"" + b + "\" \"" + dir.path + "/missing.png\"\n");
+    ASSERT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), noErr);
+    EXPECT_TRUE(reply.validRecord);
+    EXPECT_EQ(Selection(reply), (std::vector<std::string>{a, b})); // a file that is not there is not offered
+    EXPECT_EQ(NavDisposeReply(&reply), noErr);
+
+    // Without multiple selection only the first file is kept.
+    options.dialogOptionFlags &= ~kNavAllowMultipleFiles;
+    reply.version = kNavReplyRecordVersion;
+    LoadScript("file \"" + b + "\" \"" + a + "\"\n");
+    ASSERT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), noErr);
+    EXPECT_EQ(Selection(reply), (std::vector<std::string>{b}));
+    NavDisposeReply(&reply);
+}
+
+TEST_F(FileDialogs, CancelledOrUnansweredDialogsReportCancel)
+{
+    LoadScript("file cancel\nshow\n");
+    EXPECT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), userCanceledErr);
+    ReportLines report;
+    // The next action is no answer: the dialog is cancelled and the action stays.
+    EXPECT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), userCanceledErr);
+    EXPECT_EQ(QVToolboxScriptActionsLeft(), 1u);
+    EXPECT_NE(report.all().find("open dialog"), std::string::npos);
+    // A reply of another version is refused.
+    reply.version = 1;
+    EXPECT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), paramErr);
+    EXPECT_EQ(NavGetFile(nullptr, nullptr, &options, nullptr, nullptr, nullptr, nullptr, nullptr), paramErr);
+}
+
+TEST_F(FileDialogs, SaveDialogTellsWhetherItReplaces)
+{
+    std::string existing = dir.file("old.txt");
+    LoadScript("file \"" + existing + "\"\nfile \"" + dir.path + "/new.txt\"\n");
+    ASSERT_EQ(NavPutFile(nullptr, &reply, &options, nullptr, QV_FOURCC('T', 'E', 'X', 'T'), 0, nullptr), noErr);
+    EXPECT_TRUE(reply.validRecord);
+    EXPECT_TRUE(reply.replacing);
+    EXPECT_EQ(Selection(reply), (std::vector<std::string>{existing}));
+    NavDisposeReply(&reply);
+    reply.version = kNavReplyRecordVersion;
+    ASSERT_EQ(NavPutFile(nullptr, &reply, &options, nullptr, 0, 0, nullptr), noErr);
+    EXPECT_FALSE(reply.replacing);
+    EXPECT_EQ(Selection(reply), (std::vector<std::string>{dir.path + "/new.txt"}));
+    NavDisposeReply(&reply);
+}
+
+TEST(ScriptedAlerts, TheAnswerAfterTheActionChoosesTheButton)
+{
+    ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
+    LoadScript("alert 2\nalert 3\n");
+    AlertStdCFStringAlertParamRec param;
+    GetStandardAlertDefaultParams(&param, kStdCFStringAlertVersionOne);
+    param.cancelText = CFSTR("Cancel");
+    param.cancelButton = 2;
+    DialogRef alert = nullptr;
+    ASSERT_EQ(CreateStandardAlert(kAlertCautionAlert, CFSTR("Headline"), CFSTR("Description"), &param, &alert),
+              noErr);
+    DialogItemIndex hit = 0;
+    ASSERT_EQ(RunStandardAlert(alert, nullptr, &hit), noErr);
+    EXPECT_EQ(hit, 2);
+    // Button 3 does not exist: the default answers and the script notes it.
+    ASSERT_EQ(CreateStandardAlert(kAlertCautionAlert, CFSTR("Again"), nullptr, &param, &alert), noErr);
+    ASSERT_EQ(RunStandardAlert(alert, nullptr, &hit), noErr);
+    EXPECT_EQ(hit, 1);
+    EXPECT_EQ(QVToolboxScriptProblems(), 1u);
+    // No answer left: the default button.
+    ASSERT_EQ(CreateStandardAlert(kAlertStopAlert, CFSTR("Last"), nullptr, nullptr, &alert), noErr);
+    ASSERT_EQ(RunStandardAlert(alert, nullptr, &hit), noErr);
+    EXPECT_EQ(hit, 1);
+    QVToolboxClearScript();
+}
+
+TEST(BundleNibs, WindowsComeFromTheBundlesNibFiles)
+{
+    TempDir dir;
+    dir.file("Test.bundle/Contents/Info", "CFBundleIdentifier = test.toolbox.bundle\n");
+    dir.file("Test.bundle/Contents/Resources/panel.nib", kPanelNib);
+    dir.file("Test.bundle/Contents/Resources/broken.nib", "window w bounds 0 0 1 1\n");
+    std::string bundlePath = dir.path + "/Test.bundle";
+    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(bundlePath.c_str()),
+                                                           static_cast<CFIndex>(bundlePath.size()), true);
+    ASSERT_NE(url, nullptr);
+    CFBundleRef bundle = CFBundleCreate(nullptr, url);
+    CFRelease(url);
+    ASSERT_NE(bundle, nullptr);
+
+    const EventTypeSpec draw{kEventClassControl, kEventControlDraw};
+    ToolboxObjectClassRef cls = nullptr;
+    ASSERT_EQ(RegisterToolboxObjectClass(CFSTR("test.recording.box"), nullptr, 1, &draw, Recorder::Handler, nullptr,
+                                         &cls),
+              noErr);
+    IBNibRef nib = nullptr;
+    ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("panel"), &nib), noErr);
+    WindowRef w = nullptr;
+    ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("other"), &w), noErr);
+    EXPECT_STREQ(QVGetWindowName(w), "other");
+    EXPECT_EQ(CreateWindowFromNib(nib, CFSTR("absent"), &w), kIBCarbonRuntimeCantFindObject);
+    EXPECT_EQ(w, nullptr);
+    DisposeNibReference(nib);
+    EXPECT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("absent"), &nib), kIBCarbonRuntimeCantFindNibFile);
+    EXPECT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("broken"), &nib), kIBCarbonRuntimeCantFindNibFile);
+    EXPECT_EQ(CreateNibReferenceWithCFBundle(nullptr, CFSTR("panel"), &nib), kIBCarbonRuntimeCantFindNibFile);
+    EXPECT_EQ(nib, nullptr);
+    EXPECT_EQ(UnregisterToolboxObjectClass(cls), noErr);
+    ToolboxObjectClassRef base = cls;
+    EXPECT_EQ(RegisterToolboxObjectClass(CFSTR("x.y"), base, 1, &draw, Recorder::Handler, nullptr, &cls), paramErr);
+}
