@@ -91,7 +91,8 @@ OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef
     c.movable = param->movable;
     c.helpButton = param->helpButton;
     // Items that name no button of this alert fall back to OK / none.
-    c.defaultButton = HasButton(c, param->defaultButton) ? param->defaultButton : DialogItemIndex(kAlertStdAlertOKButton);
+    c.defaultButton =
+        HasButton(c, param->defaultButton) ? param->defaultButton : DialogItemIndex(kAlertStdAlertOKButton);
     c.cancelButton = HasButton(c, param->cancelButton) ? param->cancelButton : 0;
     *outAlert = alert;
     return noErr;

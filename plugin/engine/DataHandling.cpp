@@ -5,6 +5,7 @@
 
 #include "common/commonprocs.h"
 #include "memory/MacMemory.h"
+#include "store/prefsloader.h"
 
 PluginDataRec *gTheConfig = nullptr;
 PluginWorkspace gConfigWorkspace = {};
@@ -12,6 +13,19 @@ PluginWorkspace gConfigWorkspace = {};
 void InitPascal() {}
 
 void pGetConfigSize(UInt32 &theSize) { theSize = sizeof(PluginDataRec); }
+
+void InitMyPlugIn(PluginDataRec *theData) {
+    Assert(theData, "Unable to allocate new data structure");
+    MakeSurePrefsFileExists();
+    InitPluginData(theData);
+}
+
+void InitPluginData(PluginDataRec *theConfig) {
+    Assert(theConfig, "Nil theConfig on InitPluginData");
+    ResetConfig(theConfig, true);
+    ReadConfig(theConfig); // on failure the defaults stay
+    SaveConfig(theConfig); // the store then holds what the plug-in started with
+}
 
 void pNewConfig(PluginDataRec *&theData) {
     theData = reinterpret_cast<PluginDataRec *>(NewPtrClear(sizeof(PluginDataRec)));
@@ -45,7 +59,9 @@ void pUncopyConfig(PluginDataRec *theData) {
     }
 }
 
-SInt16 GetMediaFormat(const PluginDataRec *theData) { return theData ? theData->MediaType : static_cast<SInt16>(kMediaNTSC); }
+SInt16 GetMediaFormat(const PluginDataRec *theData) {
+    return theData ? theData->MediaType : static_cast<SInt16>(kMediaNTSC);
+}
 
 void ResetConfig(PluginDataRec *theConfig, Boolean firstTime) {
     Assert(theConfig, "Nil theConfig on ResetConfig");

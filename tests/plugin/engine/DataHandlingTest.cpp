@@ -11,6 +11,7 @@
 #include "common/commonprocs.h"
 #include "engine/DataHandling.h"
 #include "memory/MacMemory.h"
+#include "store/prefsloader.h"
 #include "toolbox/Alerts.h"
 
 namespace {
@@ -173,8 +174,47 @@ TEST(RelRects, TheEditedRectangleIsStartRelOfTheDialogRecord) {
     gConfigWorkspace = PluginWorkspace{};
 }
 
+TEST(ConfigStartup, DefaultsAreSavedAndASavedConfigurationWins) {
+    qvtest::PrivatePreferences prefs;
+    Block first;
+    InitMyPlugIn(first.rec);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(prefs.Path()) / "qrvtn-Prefs"));
+    ExpectFullFrame(first.rec->StartRel);
+    EXPECT_EQ(first.rec->BlendMode, 1);
+
+    // What is saved is what the next start-up begins with.
+    first.rec->StartRel = SetRelRect(0.1, 0.2, 0.6, 0.7);
+    first.rec->Sliders[0] = 120;
+    first.rec->MediaType = kMediaHD;
+    ASSERT_TRUE(SaveConfig(first.rec));
+    Block second;
+    InitMyPlugIn(second.rec);
+    EXPECT_EQ(second.rec->StartRel.Left, 0.1);
+    EXPECT_EQ(second.rec->StartRel.Bottom, 0.7);
+    EXPECT_EQ(second.rec->Sliders[0], 120);
+    EXPECT_EQ(second.rec->MediaType, kMediaHD);
+    EXPECT_EQ(second.rec->TheRendered, nullptr);
+}
+
+TEST(ConfigStartup, AnUnusablePreferencesFolderLeavesTheDefaults) {
+    qvtest::PrivatePreferences prefs;
+    const std::string blocked = prefs.Path() + "/not-a-folder";
+    std::FILE *f = std::fopen(blocked.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    setenv("XDG_CONFIG_HOME", blocked.c_str(), 1); // a file where the folder should be
+    Block b;
+    std::memset(b.rec, 0x5A, sizeof(PluginDataRec));
+    InitMyPlugIn(b.rec);
+    ExpectFullFrame(b.rec->StartRel);
+    EXPECT_EQ(b.rec->MediaType, 1);
+    EXPECT_EQ(b.rec->TheRendered, nullptr);
+}
+
 TEST(ConfigDeathTest, MissingRecordsEndTheProcessWithTheirMessage) {
     const auto exits = ::testing::ExitedWithCode(kQVExitToShellStatus);
+    EXPECT_EXIT(InitMyPlugIn(nullptr), exits, "Assertion failed in: Unable to allocate new data structure");
+    EXPECT_EXIT(InitPluginData(nullptr), exits, "Assertion failed in: Nil theConfig on InitPluginData");
     EXPECT_EXIT(pUncopyConfig(nullptr), exits, "Assertion failed in: Nil data in pUncopyConfig");
     EXPECT_EXIT(
         {
