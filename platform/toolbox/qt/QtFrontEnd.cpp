@@ -4,8 +4,8 @@
 // window's port (so what custom controls drew shows), with one stock widget
 // per standard control placed at the control's bounds: QPushButton,
 // QSlider, QComboBox, QCheckBox, QLabel, QLineEdit, QGroupBox. A custom
-// control is a transparent widget that forwards mouse presses, moves and
-// releases to the toolbox (hit test, track, hit) and shows the port through.
+// control is a widget that shows its area of the port and forwards mouse
+// presses, moves and releases to the toolbox (hit test, track, hit).
 // Signals are connected to lambdas, so no meta-object compiler is needed.
 //
 // Application modality: while a modal loop runs, an application-wide event
@@ -75,6 +75,32 @@ UInt32 Modifiers(Qt::KeyboardModifiers m)
     return out;
 }
 
+// Paints the area (port coordinates) of a window's port at `at` of a widget.
+void PaintPort(QPainter &painter, WindowRef window, QRect area, QPoint at)
+{
+    if (!IsLiveWindow(window) || !window->port) {
+        painter.fillRect(QRect(at, area.size()), Qt::white);
+        return;
+    }
+    PixMapHandle pm = GetGWorldPixMap(window->port);
+    const UInt8 *base = pm ? reinterpret_cast<const UInt8 *>(GetPixBaseAddr(pm)) : nullptr;
+    Rect bounds;
+    GetPortBounds(window->port, &bounds);
+    QRect inside = area.intersected(QRect(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top));
+    painter.fillRect(QRect(at, area.size()), Qt::white);
+    if (!base || inside.isEmpty())
+        return;
+    const long rowBytes = GetPixRowBytes(pm);
+    QImage image(inside.size(), QImage::Format_RGB32);
+    for (int y = 0; y < inside.height(); ++y) {
+        const UInt8 *src = base + (inside.top() + y) * rowBytes + inside.left() * 4;
+        QRgb *dst = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < inside.width(); ++x)
+            dst[x] = qRgb(src[x * 4 + 1], src[x * 4 + 2], src[x * 4 + 3]);
+    }
+    painter.drawImage(at + (inside.topLeft() - area.topLeft()), image);
+}
+
 // The window's content: paints the port, holds the control widgets.
 class PortView final : public QWidget {
 public:
@@ -85,39 +111,28 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
-        if (!IsLiveWindow(window) || !window->port) {
-            painter.fillRect(event->rect(), Qt::white);
-            return;
-        }
-        PixMapHandle pm = GetGWorldPixMap(window->port);
-        const UInt8 *base = pm ? reinterpret_cast<const UInt8 *>(GetPixBaseAddr(pm)) : nullptr;
-        Rect bounds;
-        GetPortBounds(window->port, &bounds);
-        QRect area = event->rect().intersected(QRect(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top));
-        if (!base || area.isEmpty()) {
-            painter.fillRect(event->rect(), Qt::white);
-            return;
-        }
-        const long rowBytes = GetPixRowBytes(pm);
-        QImage image(area.size(), QImage::Format_RGB32);
-        for (int y = 0; y < area.height(); ++y) {
-            const UInt8 *src = base + (area.top() + y) * rowBytes + area.left() * 4;
-            QRgb *dst = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < area.width(); ++x)
-                dst[x] = qRgb(src[x * 4 + 1], src[x * 4 + 2], src[x * 4 + 3]);
-        }
-        painter.drawImage(area.topLeft(), image);
+        PaintPort(painter, window, event->rect(), event->rect().topLeft());
     }
 };
 
-// A custom control: transparent (the port shows through), forwards the mouse.
+// A custom control: shows its area of the port (what its class drew there),
+// forwards the mouse.
 class CustomView final : public QWidget {
 public:
-    CustomView(ControlRef c, QWidget *parent) : QWidget(parent), control(c) { setMouseTracking(false); }
+    CustomView(ControlRef c, QWidget *parent) : QWidget(parent), control(c)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
     ControlRef control;
     ControlPartCode pressed = kControlNoPart;
 
 protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        WindowRef window = IsLiveControl(control) ? control->window : nullptr;
+        PaintPort(painter, window, event->rect().translated(pos()), event->rect().topLeft());
+    }
     Point where(QMouseEvent *e) const
     {
         QPoint p = mapTo(parentWidget(), e->position().toPoint());
@@ -226,8 +241,8 @@ public:
         view->widget = top;
         top->setProperty("quelvaneWindow", true);
         top->setWindowTitle(FromBytes(w->title));
-        placeWindow(w);
         w->frontData = view;
+        placeWindow(w);
         for (ControlRef c : w->controls)
             makeControl(c, top);
     }
@@ -414,8 +429,6 @@ private:
     static void placeWindow(WindowRef w)
     {
         PortView *top = topOf(w);
-        if (!top && w->frontData == nullptr)
-            return;
         if (!top)
             return;
         const int width = w->content.right - w->content.left, height = w->content.bottom - w->content.top;
