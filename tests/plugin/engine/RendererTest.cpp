@@ -1,0 +1,288 @@
+// The crop-and-zoom renderer against golden references: exact where the
+// arithmetic is exact (identity, the crop in place), and against the
+// independent reference resampler within a stated tolerance where the draw
+// resamples (zoom, stretch, turn, shrink). Inside pixels may differ by at
+// most kTolerance (1) per channel from the double-precision reference;
+// pixels outside the drawn picture must be exactly the fill colour; edge
+// pixels must lie between fill and picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "ImageTestSupport.h"
+#include "ReferenceDraw.h"
+#include "engine/DataHandling.h"
+#include "engine/callpixelfx.h"
+#include "engine/lineEffect.h"
+#include "engine/relrects.h"
+#include "imaging/offscreen.h"
+
+using namespace imgtest;
+
+namespace {
+
+constexpr int kTolerance = 1;
+constexpr int kWidth = 720, kHeight = 480;
+
+PluginDataRec DefaultConfig() {
+    PluginDataRec c;
+    std::memset(&c, 0, sizeof c);
+    c.StartRel = RelRect{0, 1, 0, 1};
+    c.EndRel = RelRect{0, 1, 0, 1};
+    for (RGBColor &col : c.Colors) col = RGBColor{0, 0, 0};
+    c.Colors[0] = RGBColor{65535, 65535, 65535};
+    c.Colors[1] = RGBColor{65535, 65535, 65535};
+    c.FrameStartColor = RGBColor{65535, 0, 0};
+    c.MediaType = 1;
+    c.BlendMode = 1;
+    c.Outside = true;
+    return c;
+}
+
+class RendererTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        source_ = MakeGW(kWidth, kHeight);
+        Fill(source_.get(), Pattern);
+        dest_ = MakeGW(kWidth, kHeight);
+        // Something that must not survive the render.
+        Fill(dest_.get(), [](int, int) { return Opaque(1, 2, 3); });
+    }
+    void Render(const PluginDataRec &config, SInt32 frame = 0) {
+        const Rect crop = Rel2Rect(config.StartRel, GetPortRect(dest_.get()));
+        TheLineEffect(source_.get(), dest_.get(), crop, true, &config, frame, 100);
+    }
+    static Px FillOf(const PluginDataRec &c) {
+        return Opaque(UInt8(c.Colors[0].red >> 8), UInt8(c.Colors[0].green >> 8), UInt8(c.Colors[0].blue >> 8));
+    }
+    // The expected output: the crop of the source drawn into the zoomed
+    // rectangle over the fill, by the reference resampler.
+    Expected Reference(const PluginDataRec &c, int cropLeft, int cropTop, int cropRight, int cropBottom,
+                       double targetLeft, double targetTop, double targetWidth, double targetHeight,
+                       double angle = 0) {
+        Image background;
+        background.w = kWidth;
+        background.h = kHeight;
+        background.px.assign(size_t(kWidth) * kHeight, FillOf(c));
+        const Image crop = Crop(Snapshot(source_.get()), cropLeft, cropTop, cropRight, cropBottom);
+        return ReferenceDraw(crop, targetLeft, targetTop, targetWidth, targetHeight, angle, 1.0, background);
+    }
+    void ExpectAllFill(const PluginDataRec &c) {
+        const Px fill = FillOf(c);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) ASSERT_EQ(Get(dest_.get(), x, y), fill) << x << "," << y;
+    }
+    GW source_, dest_;
+};
+
+TEST_F(RendererTest, FullFrameWithSlidersAtZeroIsTheSourceExactly) {
+    PluginDataRec c = DefaultConfig();
+    c.Colors[0] = RGBColor{0, 65535, 0};  // a fill that would show at any gap
+    Render(c);
+    std::string diff;
+    EXPECT_EQ(CountDifferences(source_.get(), dest_.get(), &diff), 0) << diff;
+}
+
+TEST_F(RendererTest, CentreRegionStaysInPlaceInsideABorderOfTheFillColour) {
+    PluginDataRec c = DefaultConfig();
+    c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    c.Colors[0] = RGBColor{0, 0, 0};
+    Render(c);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const bool inside = x >= 180 && x < 540 && y >= 120 && y < 360;
+            ASSERT_EQ(Get(dest_.get(), x, y), inside ? Pattern(x, y) : Opaque(0, 0, 0)) << x << "," << y;
+        }
+}
+
+TEST_F(RendererTest, ZoomStretchTurnAndShrinkMatchTheReferenceResampler) {
+    struct Case {
+        const char *name;
+        SInt16 s1, s2, s3;
+        double left, top, width, height;  // the expected target rectangle
+        double angle;
+    };
+    const Case cases[] = {
+        // Factor 2 both ways: the centre region fills the whole frame.
+        {"zoom2x", 1000, 1000, 0, 0, 0, 720, 480, 0},
+        // Full width, own height: fill bands above and below.
+        {"stretch-h", 1000, 0, 0, 0, 120, 720, 240, 0},
+        // A quarter turn about the target's centre.
+        {"quarter-turn", 0, 0, 25, 180, 120, 360, 240, M_PI / 2},
+        // Half the extent, and a zoom with a slight turn.
+        {"shrink-half", -500, -500, 0, 270, 180, 180, 120, 0},
+        {"zoom-turn", 500, 250, 6, 90, 90, 540, 300, 6 * 2 * M_PI / 100},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        PluginDataRec c = DefaultConfig();
+        c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
+        c.Sliders[0] = k.s1;
+        c.Sliders[1] = k.s2;
+        c.Sliders[2] = k.s3;
+        c.Colors[0] = RGBColor{0x2000, 0x8000, 0xFF00};
+        Render(c);
+        const Expected e = Reference(c, 180, 120, 540, 360, k.left, k.top, k.width, k.height, float(k.angle));
+        const Comparison cmp = CompareWithReference(dest_.get(), e, kTolerance, 2, std::string("render-") + k.name);
+        EXPECT_TRUE(cmp.ok()) << cmp;
+        EXPECT_GT(cmp.insidePixels, 10000);
+    }
+}
+
+TEST_F(RendererTest, StretchLeavesExactFillBandsAboveAndBelow) {
+    PluginDataRec c = DefaultConfig();
+    c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    c.Sliders[0] = 1000;
+    c.Colors[0] = RGBColor{65535, 0, 65535};
+    Render(c);
+    for (int x = 0; x < kWidth; x += 7) {
+        EXPECT_EQ(Get(dest_.get(), x, 0), FillOf(c));
+        EXPECT_EQ(Get(dest_.get(), x, 119), FillOf(c));
+        EXPECT_EQ(Get(dest_.get(), x, 360), FillOf(c));
+        EXPECT_NE(Get(dest_.get(), x, 240), FillOf(c));
+    }
+}
+
+TEST_F(RendererTest, ShrinkingToNothingOrEmptyCropsLeaveOnlyTheFill) {
+    PluginDataRec c = DefaultConfig();
+    c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    c.Colors[0] = RGBColor{0x1100, 0x2200, 0x3300};
+    c.Sliders[0] = -1000;
+    c.Sliders[1] = -1000;
+    Render(c);
+    ExpectAllFill(c);
+
+    // A StartRel of no extent, one wholly outside the frame, and a mirrored
+    // one: nothing to copy, no crash, the fill is all that shows.
+    const RelRect empties[] = {{0.5, 0.5, 0.2, 0.8}, {1.5, 2.5, 0, 1}, {0, 1, -3, -2}, {0.75, 0.25, 0.75, 0.25}};
+    for (const RelRect &r : empties) {
+        c = DefaultConfig();
+        c.StartRel = r;
+        c.Sliders[0] = 800;
+        c.Colors[0] = RGBColor{0x1100, 0x2200, 0x3300};
+        Fill(dest_.get(), [](int, int) { return Opaque(1, 2, 3); });
+        Render(c);
+        ExpectAllFill(c);
+    }
+
+    // Factors below zero turn the target inside out; far from the centre
+    // only the fill shows.
+    c = DefaultConfig();
+    c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    c.Sliders[0] = c.Sliders[1] = -1500;
+    Render(c);
+    EXPECT_EQ(Get(dest_.get(), 0, 0), FillOf(c));
+    EXPECT_EQ(Get(dest_.get(), kWidth - 1, kHeight - 1), FillOf(c));
+}
+
+TEST_F(RendererTest, ACropReachingOutsideTheFrameIsStretchedOverTheTarget) {
+    // Left -0.5 .. 0.5: the crop is clamped to x 0..360, the target is
+    // -360..360, so the left half of the source is drawn twice as wide and
+    // only its right half is visible.
+    PluginDataRec c = DefaultConfig();
+    c.StartRel = RelRect{-0.5, 0.5, 0, 1};
+    c.Colors[0] = RGBColor{0, 0, 0};
+    Render(c);
+    const Expected e = Reference(c, 0, 0, 360, 480, -360, 0, 720, 480);
+    const Comparison cmp = CompareWithReference(dest_.get(), e, kTolerance, 2, "render-outside-crop");
+    EXPECT_TRUE(cmp.ok()) << cmp;
+}
+
+TEST_F(RendererTest, OnlyStartRelSlidersOneToThreeAndColourOneChangeThePicture) {
+    PluginDataRec base = DefaultConfig();
+    base.StartRel = RelRect{0.1, 0.6, 0.2, 0.9};
+    base.Sliders[0] = 300;
+    base.Sliders[1] = 200;
+    base.Sliders[2] = 3;
+    base.Colors[0] = RGBColor{0x4000, 0x5000, 0x6000};
+    Render(base, 0);
+    GW reference(MakeGWorldClone(dest_.get()));
+
+    auto expectSame = [&](const PluginDataRec &c, SInt32 frame, const char *what) {
+        Fill(dest_.get(), [](int, int) { return Opaque(1, 2, 3); });
+        Render(c, frame);
+        std::string diff;
+        EXPECT_EQ(CountDifferences(reference.get(), dest_.get(), &diff), 0) << what << ": " << diff;
+    };
+    for (SInt32 frame : {1, 57, 100, -5, 100000}) expectSame(base, frame, "frame index");
+    PluginDataRec c = base;
+    c.BlendMode = 2;
+    expectSame(c, 0, "BlendMode");
+    c = base;
+    c.EndRel = RelRect{0.4, 0.5, 0.4, 0.5};
+    expectSame(c, 0, "EndRel");
+    c = base;
+    for (int i = 1; i < kColorCount; ++i) c.Colors[i] = RGBColor{UInt16(i * 9000), 1234, 65535};
+    c.FrameStartColor = c.FrameEndColor = RGBColor{1, 2, 3};
+    expectSame(c, 0, "colours 2 to 6");
+    c = base;
+    c.Sliders[3] = c.Sliders[4] = c.Sliders[5] = 999;
+    c.MediaType = 3;
+    c.KeepProps = c.Sync = c.ClipActive = true;
+    c.Outside = false;
+    expectSame(c, 0, "other fields");
+}
+
+TEST_F(RendererTest, TheCurrentPortIsRestoredAndTheSourceUntouched) {
+    GW other = MakeGW(4, 4);
+    UsePort use(other.get());
+    PluginDataRec c = DefaultConfig();
+    c.StartRel = RelRect{0.2, 0.7, 0.1, 0.5};
+    c.Sliders[0] = 400;
+    c.Sliders[2] = 10;
+    Render(c);
+    CGrafPtr port = nullptr;
+    GetGWorld(&port, nullptr);
+    EXPECT_EQ(port, other.get());
+    GW pristine = MakeGW(kWidth, kHeight);
+    Fill(pristine.get(), Pattern);
+    EXPECT_EQ(CountDifferences(pristine.get(), source_.get()), 0);
+    RenderLineArt(&c);  // changes nothing
+    EXPECT_EQ(c.Sliders[0], 400);
+}
+
+TEST_F(RendererTest, EntryProceduresRenderWhatTheRendererMakes) {
+    PluginDataRec c = DefaultConfig();
+    c.StartRel = RelRect{0.3, 0.8, 0.25, 0.6};
+    c.Sliders[0] = 250;
+    c.Sliders[1] = -200;
+    c.Colors[0] = RGBColor{0, 0x8000, 0};
+    Render(c);
+    GW expected(MakeGWorldClone(dest_.get()));
+
+    // The dialog preview: the scaled copy it makes first is wholly replaced.
+    GW preview = MakeGW(kWidth, kHeight);
+    Fill(preview.get(), [](int, int) { return Opaque(7, 7, 7); });
+    gConfigWorkspace.TheConfig = &c;
+    gConfigWorkspace.CurrFrameIndex = 12;
+    gConfigWorkspace.MaxFrameIndex = 40;
+    CallPixelEffect(source_.get(), preview.get());
+    std::string diff;
+    EXPECT_EQ(CountDifferences(expected.get(), preview.get(), &diff), 0) << "CallPixelEffect: " << diff;
+
+    // The host path, with the port and device restored.
+    GW other = MakeGW(4, 4);
+    UsePort use(other.get());
+    GW target = MakeGW(kWidth, kHeight);
+    SInt16 opacity = 77;
+    DoEffect(&c, nullptr, source_.get(), target.get(), 3, 10, 10, 50, 0.5f, 0.25f, 0.125f, &opacity);
+    EXPECT_EQ(CountDifferences(expected.get(), target.get(), &diff), 0) << "DoEffect: " << diff;
+    CGrafPtr port = nullptr;
+    GetGWorld(&port, nullptr);
+    EXPECT_EQ(port, other.get());
+    EXPECT_EQ(opacity, 77);
+
+    GW viaPascal = MakeGW(kWidth, kHeight);
+    DoPascalPixelEffect(source_.get(), viaPascal.get(), &c, 99, 100);
+    EXPECT_EQ(CountDifferences(expected.get(), viaPascal.get()), 0);
+}
+
+TEST(RendererDeathTest, DoEffectWithoutAConfigurationStops) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GW a = MakeGW(8, 8), b = MakeGW(8, 8);
+    EXPECT_DEATH(DoEffect(nullptr, nullptr, a.get(), b.get(), 0, 0, 0, 1, 0, 0, 0, nullptr),
+                 "uninited theData in Plugin Effect master proc");
+}
+
+} // namespace
