@@ -151,7 +151,7 @@ bool WritePNG(GWorldPtr w, const std::string &path) {
 
 std::string DiagnosticPath(const std::string &name) {
     const char *dir = std::getenv("QUELVANE_BINARY_DIR");
-    return std::string(dir ? dir : ".") + "/" + name;
+    return std::string(dir ? dir : "/tmp") + "/" + name;
 }
 
 } // namespace imgtest
