@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "toolbox/MacWindows.h"
+
 namespace {
 
 constexpr double kCoordMin = std::numeric_limits<SInt16>::min();
@@ -103,3 +105,12 @@ void VerifyRect(Rect &theRect) {
 }
 
 SInt16 Sgn(double theVal) { return theVal < 0 ? -1 : 1; }
+
+void MoveWindowToRightEdge(WindowRef theWindow, const Rect &theBounds) {
+    Rect bounds = {0, 0, 0, 0};
+    GetWindowBounds(theWindow, kWindowStructureRgn, &bounds);
+    const SInt32 dh = static_cast<SInt32>(theBounds.right) - bounds.right;
+    bounds.left = static_cast<SInt16>(bounds.left + dh);
+    bounds.right = static_cast<SInt16>(bounds.right + dh);
+    SetWindowBounds(theWindow, kWindowStructureRgn, &bounds);
+}

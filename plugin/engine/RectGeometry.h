@@ -3,6 +3,7 @@
 // controls: measuring, keeping an aspect ratio while one side is fixed,
 // fitting an image's proportions to a frame, clamping into a frame,
 // normalising, centring, and moving a window flush with a right edge.
+// Windows are the toolbox's; nothing here creates or disposes of one.
 //
 // Nothing here allocates or keeps state; every procedure works on its
 // arguments only. Derived edges that would not fit a 16-bit coordinate are
@@ -44,5 +45,10 @@ void VerifyRect(Rect &theRect);
 
 // -1 for a negative value, otherwise 1 (zero gives 1).
 SInt16 Sgn(double theVal);
+
+// Moves theWindow horizontally so that the right edge of its structure (frame
+// and title bar, global coordinates) lies on theBounds.right; the vertical
+// position is kept. Platform results are ignored.
+void MoveWindowToRightEdge(WindowRef theWindow, const Rect &theBounds);
 
 #endif // QUELVANE_RECTGEOMETRY_H

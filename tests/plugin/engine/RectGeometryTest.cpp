@@ -1,7 +1,10 @@
 // Integer rectangle geometry: proportions, fitting, clamping, centring.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "engine/RectGeometry.h"
+#include "toolbox/MacWindows.h"
 
 namespace {
 
@@ -113,4 +116,31 @@ TEST(RectGeometry, VerifyRectNormalisesAndSgnTreatsZeroAsPositive) {
     EXPECT_EQ(Sgn(-0.0), 1);
     EXPECT_EQ(Sgn(-0.0001), -1);
     EXPECT_EQ(Sgn(1e300), 1);
+}
+
+TEST(RectGeometry, MoveWindowToRightEdgeAlignsTheStructureAndKeepsTheHeight) {
+    const char nibText[] = "window w\n    title W\n    bounds 100 50 300 450\nend\n";
+    IBNibRef nib = nullptr;
+    char error[256];
+    ASSERT_EQ(QVCreateNibReferenceFromText("geometry", nibText, std::strlen(nibText), &nib, error, sizeof error),
+              noErr)
+        << error;
+    WindowRef window = nullptr;
+    ASSERT_EQ(QVCreateWindowFromNibNamed(nib, "w", &window), noErr);
+    Rect before, after;
+    ASSERT_EQ(GetWindowBounds(window, kWindowStructureRgn, &before), noErr);
+
+    MoveWindowToRightEdge(window, R(0, 0, 768, 1024));
+    GetWindowBounds(window, kWindowStructureRgn, &after);
+    EXPECT_EQ(after.right, 1024);
+    EXPECT_EQ(after.right - after.left, before.right - before.left) << "moved, not resized";
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.bottom, before.bottom);
+
+    MoveWindowToRightEdge(window, R(0, 0, 10, 300)); // to the left as well
+    GetWindowBounds(window, kWindowStructureRgn, &after);
+    EXPECT_EQ(after.right, 300);
+    EXPECT_EQ(after.left, 300 - (before.right - before.left));
+    DisposeWindow(window);
+    DisposeNibReference(nib);
 }
