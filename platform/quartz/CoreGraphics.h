@@ -31,6 +31,7 @@
 
 #include "MacTypes.h"
 #include "corefoundation/CFBase.h"
+#include "corefoundation/CFURL.h"
 
 QV_EXTERN_C_BEGIN
 
@@ -245,11 +246,13 @@ QV_API OSStatus QDEndCGContext(CGrafPtr inPort, CGContextRef *inoutContext);
    kQVImageSourceMaxSide, are refused before any pixel memory is allocated.
    A file that is missing, not an image, truncated or damaged gives no
    source or no image (NULL); nothing is shown to the user. Sources are
-   released with CFRelease. CGImageSourceCreateWithURL (a file URL of the
-   CoreFoundation stand-in) joins these once the URL type is declared. ---- */
+   released with CFRelease. ---- */
 enum { kQVImageSourceMaxSide = 32767 };
 #define kQVImageSourceMaxPixels ((size_t)1 << 26) /* 64 Mi pixels, 256 MiB decoded */
 
+/* A source over the file a file URL names; NULL when the URL is not a file
+   URL, the file cannot be read or is not an image. options may be NULL. */
+QV_API CGImageSourceRef CGImageSourceCreateWithURL(CFURLRef url, CFTypeRef options);
 /* Stand-in extension: a source over a file named by its path. NULL when the
    file cannot be read or is not an image. */
 QV_API CGImageSourceRef QVCGImageSourceCreateWithPath(const char *path);

@@ -1,0 +1,343 @@
+// Image sources: every format decodes to the pixels written (PNG, BMP and
+// TIFF made with Qt's writers, JPEG within its loss), an animated GIF gives
+// its first frame and a two-page TIFF its first page (both built byte by
+// byte here: Qt writes neither), and bad files give no image.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "QuartzTestUtil.h"
+#include "corefoundation/CFURL.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImageSource : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("quelvane-images-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Write(const std::string &name, const QByteArray &bytes) {
+        const fs::path p = dir_ / name;
+        std::ofstream(p, std::ios::binary).write(bytes.constData(), bytes.size());
+        return p.string();
+    }
+
+    static QByteArray Encode(const QImage &image, const char *format, int quality = -1) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        if (quality >= 0) writer.setQuality(quality);
+        EXPECT_TRUE(writer.write(image)) << format << ": " << writer.errorString().toStdString();
+        return bytes;
+    }
+
+    // The first image of a file, through a file URL as the plug-in asks.
+    static CGImageRef LoadURL(const std::string &path) {
+        CFURLRef url = CFURLCreateFromFileSystemRepresentation(
+            kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(path.c_str()), static_cast<CFIndex>(path.size()),
+            false);
+        if (!url) return nullptr;
+        CGImageSourceRef source = CGImageSourceCreateWithURL(url, nullptr);
+        CFRelease(url);
+        if (!source) return nullptr;
+        CGImageRef image = CGImageSourceGetCount(source) > 0 ? CGImageSourceCreateImageAtIndex(source, 0, nullptr)
+                                                             : nullptr;
+        CFRelease(source);
+        return image;
+    }
+
+    static CGImageRef LoadBytes(const QByteArray &bytes, size_t index = 0) {
+        CGImageSourceRef source = QVCGImageSourceCreateWithBytes(bytes.constData(), bytes.size());
+        if (!source) return nullptr;
+        CGImageRef image = CGImageSourceCreateImageAtIndex(source, index, nullptr);
+        CFRelease(source);
+        return image;
+    }
+
+    fs::path dir_;
+};
+
+// A test picture: colour ramps, and alpha ramps when asked.
+QImage Pattern(int w, int h, bool alpha) {
+    QImage img(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgba((x * 255) / (w - 1), (y * 255) / (h - 1), (x + y) % 256,
+                                     alpha ? (x * 7 + y * 3) % 256 : 255));
+    return img;
+}
+
+// Largest channel difference between a decoded image and the picture,
+// premultiplied as the layer keeps it.
+int Difference(CGImageRef image, const QImage &want) {
+    EXPECT_EQ(CGImageGetWidth(image), static_cast<size_t>(want.width()));
+    EXPECT_EQ(CGImageGetHeight(image), static_cast<size_t>(want.height()));
+    const uint8_t *p = QVCGImageGetPixels(image);
+    const size_t rb = CGImageGetBytesPerRow(image);
+    int worst = 0;
+    for (int y = 0; y < want.height(); ++y)
+        for (int x = 0; x < want.width(); ++x) {
+            const QRgb c = want.pixel(x, y);
+            const int a = qAlpha(c);
+            const int expected[4] = {a, (qRed(c) * a + 127) / 255, (qGreen(c) * a + 127) / 255,
+                                     (qBlue(c) * a + 127) / 255};
+            const uint8_t *q = p + y * rb + x * 4;
+            for (int i = 0; i < 4; ++i) worst = std::max(worst, std::abs(q[i] - expected[i]));
+        }
+    return worst;
+}
+
+TEST_F(ImageSource, LosslessFormatsDecodeToTheWrittenPixels) {
+    const QImage withAlpha = Pattern(37, 21, true), opaque = Pattern(37, 21, false);
+    struct {
+        const char *format;
+        const QImage &image;
+    } cases[] = {{"png", withAlpha}, {"tiff", withAlpha}, {"bmp", opaque}};
+    for (const auto &c : cases) {
+        const std::string path = Write(std::string("pattern.") + c.format, Encode(c.image, c.format));
+        ImageHolder img(LoadURL(path));
+        ASSERT_NE(img.image, nullptr) << c.format;
+        EXPECT_LE(Difference(img.image, c.image), 1) << c.format << " (premultiplying rounds)";
+        CGImageSourceRef source = QVCGImageSourceCreateWithPath(path.c_str());
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(CGImageSourceGetCount(source), 1u);
+        ImageHolder byPath(CGImageSourceCreateImageAtIndex(source, 0, nullptr));
+        CFRelease(source);
+        EXPECT_LE(Difference(byPath.image, c.image), 1) << c.format << " by path";
+    }
+}
+
+TEST_F(ImageSource, JPEGDecodesWithinItsLoss) {
+    QImage smooth(64, 48, QImage::Format_ARGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) smooth.setPixel(x, y, qRgb(x * 4, y * 5, 128));
+    ImageHolder img(LoadURL(Write("smooth.jpg", Encode(smooth, "jpeg", 95))));
+    ASSERT_NE(img.image, nullptr);
+    EXPECT_LE(Difference(img.image, smooth), 12);
+    EXPECT_EQ(QVCGImageGetPixels(img.image)[0], 255) << "opaque";
+}
+
+// GIF with a 4-colour table (red, blue, green, black) and one frame per
+// colour index given, each frame all of that colour; LZW codes of 3 bits with
+// a clear code before every pixel, so no table grows.
+QByteArray AnimatedGIF(int w, int h, std::initializer_list<int> frames) {
+    QByteArray b("GIF89a");
+    auto u16 = [&](int v) {
+        b.append(char(v & 255));
+        b.append(char(v >> 8));
+    };
+    u16(w);
+    u16(h);
+    b.append(char(0x81)); // global table of 4 entries
+    b.append(char(0));
+    b.append(char(0));
+    const unsigned char table[12] = {255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0, 0};
+    b.append(reinterpret_cast<const char *>(table), 12);
+    for (int colour : frames) {
+        const unsigned char gce[8] = {0x21, 0xF9, 4, 0, 10, 0, 0, 0}; // 0.1 s delay
+        b.append(reinterpret_cast<const char *>(gce), 8);
+        b.append(char(0x2C));
+        u16(0);
+        u16(0);
+        u16(w);
+        u16(h);
+        b.append(char(0));
+        b.append(char(2)); // minimum code size: clear = 4, end = 5
+        QByteArray data;
+        unsigned acc = 0;
+        int bits = 0;
+        auto code = [&](unsigned c) {
+            acc |= c << bits;
+            bits += 3;
+            while (bits >= 8) {
+                data.append(char(acc & 255));
+                acc >>= 8;
+                bits -= 8;
+            }
+        };
+        for (int i = 0; i < w * h; ++i) {
+            code(4);
+            code(static_cast<unsigned>(colour));
+        }
+        code(5);
+        if (bits > 0) data.append(char(acc & 255));
+        for (int at = 0; at < data.size(); at += 255) {
+            const int len = std::min<int>(255, data.size() - at);
+            b.append(char(len));
+            b.append(data.mid(at, len));
+        }
+        b.append(char(0));
+    }
+    b.append(char(0x3B));
+    return b;
+}
+
+// Little-endian TIFF with one uncompressed RGB page per entry.
+QByteArray MultiPageTIFF(const std::vector<std::tuple<int, int, QRgb>> &pages) {
+    QByteArray b("II*\0", 4);
+    auto put16 = [](QByteArray &to, int v) { to.append(char(v & 255)).append(char((v >> 8) & 255)); };
+    auto put32 = [](QByteArray &to, quint32 v) {
+        for (int i = 0; i < 4; ++i) to.append(char((v >> (8 * i)) & 255));
+    };
+    put32(b, 8);
+    for (size_t n = 0; n < pages.size(); ++n) {
+        const auto [w, h, colour] = pages[n];
+        const int entries = 10;
+        const quint32 ifd = static_cast<quint32>(b.size());
+        const quint32 bpsAt = ifd + 2 + entries * 12 + 4;
+        const quint32 dataAt = bpsAt + 6;
+        const quint32 bytes = static_cast<quint32>(w * h * 3);
+        const quint32 next = (n + 1 < pages.size()) ? ((dataAt + bytes + 1) & ~1u) : 0;
+        put16(b, entries);
+        auto entry = [&](int tag, int type, quint32 count, quint32 value) {
+            put16(b, tag);
+            put16(b, type);
+            put32(b, count);
+            put32(b, value);
+        };
+        entry(256, 3, 1, static_cast<quint32>(w));
+        entry(257, 3, 1, static_cast<quint32>(h));
+        entry(258, 3, 3, bpsAt);
+        entry(259, 3, 1, 1);  // no compression
+        entry(262, 3, 1, 2);  // RGB
+        entry(273, 4, 1, dataAt);
+        entry(277, 3, 1, 3);
+        entry(278, 3, 1, static_cast<quint32>(h));
+        entry(279, 4, 1, bytes);
+        entry(284, 3, 1, 1);
+        put32(b, next);
+        put16(b, 8);
+        put16(b, 8);
+        put16(b, 8);
+        for (int i = 0; i < w * h; ++i) {
+            b.append(char(qRed(colour)));
+            b.append(char(qGreen(colour)));
+            b.append(char(qBlue(colour)));
+        }
+        if (b.size() & 1) b.append(char(0));
+    }
+    return b;
+}
+
+TEST_F(ImageSource, MultiImageFilesGiveTheirFirstImage) {
+    const QByteArray gif = AnimatedGIF(3, 2, {1, 2});
+    {
+        CGImageSourceRef source = QVCGImageSourceCreateWithBytes(gif.constData(), gif.size());
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(CGImageSourceGetCount(source), 2u);
+        CFRelease(source);
+    }
+    ImageHolder first(LoadURL(Write("anim.gif", gif)));
+    ASSERT_NE(first.image, nullptr);
+    EXPECT_EQ(CGImageGetWidth(first.image), 3u);
+    const uint8_t *p = QVCGImageGetPixels(first.image);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(p[i * 4 + 0], 255);
+        EXPECT_EQ(p[i * 4 + 1], 0);
+        EXPECT_EQ(p[i * 4 + 3], 255) << "blue: the first frame";
+    }
+    ImageHolder second(LoadBytes(gif, 1));
+    ASSERT_NE(second.image, nullptr);
+    EXPECT_EQ(QVCGImageGetPixels(second.image)[2], 255) << "green: the second frame";
+
+    const QByteArray tiff = MultiPageTIFF({{2, 2, qRgb(200, 10, 20)}, {3, 1, qRgb(5, 6, 250)}});
+    {
+        CGImageSourceRef source = QVCGImageSourceCreateWithBytes(tiff.constData(), tiff.size());
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(CGImageSourceGetCount(source), 2u);
+        EXPECT_EQ(CGImageSourceCreateImageAtIndex(source, 2, nullptr), nullptr) << "no third page";
+        CFRelease(source);
+    }
+    ImageHolder page1(LoadURL(Write("pages.tif", tiff)));
+    ASSERT_NE(page1.image, nullptr);
+    EXPECT_EQ(CGImageGetWidth(page1.image), 2u);
+    EXPECT_EQ(CGImageGetHeight(page1.image), 2u);
+    const uint8_t *q = QVCGImageGetPixels(page1.image);
+    EXPECT_EQ(q[0], 255);
+    EXPECT_EQ(q[1], 200);
+    EXPECT_EQ(q[3], 20);
+    ImageHolder page2(LoadBytes(tiff, 1));
+    ASSERT_NE(page2.image, nullptr);
+    EXPECT_EQ(CGImageGetWidth(page2.image), 3u);
+    EXPECT_EQ(QVCGImageGetPixels(page2.image)[3], 250);
+}
+
+quint32 Crc32(const QByteArray &data) {
+    quint32 crc = 0xFFFFFFFFu;
+    for (char ch : data) {
+        crc ^= static_cast<unsigned char>(ch);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header declares width x height, followed by a token of data.
+QByteArray PNGClaiming(quint32 width, quint32 height) {
+    QByteArray b("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&](const char *type, const QByteArray &data) {
+        for (int i = 3; i >= 0; --i) b.append(char((data.size() >> (8 * i)) & 255));
+        const QByteArray body = QByteArray(type, 4) + data;
+        b.append(body);
+        const quint32 crc = Crc32(body);
+        for (int i = 3; i >= 0; --i) b.append(char((crc >> (8 * i)) & 255));
+    };
+    QByteArray ihdr;
+    for (quint32 v : {width, height})
+        for (int i = 3; i >= 0; --i) ihdr.append(char((v >> (8 * i)) & 255));
+    ihdr.append(char(8)).append(char(6)).append(char(0)).append(char(0)).append(char(0));
+    chunk("IHDR", ihdr);
+    // One row of one transparent pixel, deflated.
+    chunk("IDAT", QByteArray("\x78\x9c\x63\x60\x00\x02\x00\x00\x05\x00\x01", 11));
+    chunk("IEND", QByteArray());
+    return b;
+}
+
+TEST_F(ImageSource, BadFilesGiveNoImage) {
+    const QImage pattern = Pattern(64, 64, false);
+    // Truncated files of every format, cut in their pixel data.
+    for (const char *format : {"png", "jpeg", "bmp", "tiff"}) {
+        const QByteArray whole = Encode(pattern, format, 90);
+        ImageHolder ok(LoadBytes(whole));
+        ASSERT_NE(ok.image, nullptr) << format;
+        ImageHolder cut(LoadBytes(whole.left(whole.size() * 6 / 10)));
+        EXPECT_EQ(cut.image, nullptr) << "truncated " << format;
+    }
+    const QByteArray gif = AnimatedGIF(40, 30, {0});
+    ImageHolder cutGif(LoadBytes(gif.left(gif.size() / 2)));
+    EXPECT_EQ(cutGif.image, nullptr) << "truncated gif";
+
+    // Not images at all.
+    EXPECT_EQ(LoadURL(Write("notes.txt", "These are not the pixels you are looking for.\n")), nullptr);
+    EXPECT_EQ(LoadBytes(QByteArray(4096, '\xA5')), nullptr) << "garbage";
+    EXPECT_EQ(LoadURL(Write("empty.png", QByteArray())), nullptr) << "empty file";
+    EXPECT_EQ(LoadURL((dir_ / "missing.png").string()), nullptr);
+    EXPECT_EQ(LoadURL(dir_.string()), nullptr) << "a folder";
+    EXPECT_EQ(QVCGImageSourceCreateWithBytes(nullptr, 10), nullptr);
+    EXPECT_EQ(CGImageSourceCreateWithURL(nullptr, nullptr), nullptr);
+    EXPECT_EQ(CGImageSourceGetCount(nullptr), 0u);
+
+    // Declared sizes: zero, beyond the sides, beyond the pixel count.
+    for (auto [w, h] : {std::pair<quint32, quint32>{0, 10}, {10, 0}, {40000, 10}, {20000, 20000}, {0x7FFFFFFF, 1}}) {
+        ImageHolder img(LoadBytes(PNGClaiming(w, h)));
+        EXPECT_EQ(img.image, nullptr) << w << " x " << h;
+    }
+    ImageHolder small(LoadBytes(PNGClaiming(1, 1)));
+    EXPECT_NE(small.image, nullptr) << "the hand-made PNG itself is good";
+}
+
+} // namespace
