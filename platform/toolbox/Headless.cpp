@@ -213,6 +213,8 @@ void Play(const Action &a)
         ParseNumber(a.args[0], target);
         if (a.args.size() == 3)
             ParseNumber(a.args[2], steps);
+        if (!c->live)
+            steps = 1; // without live tracking the value changes once, on release
         const SInt64 from = c->value;
         HiliteControl(c, kControlIndicatorPart);
         for (SInt32 s = 1; s <= steps && IsLiveControl(c); ++s) {

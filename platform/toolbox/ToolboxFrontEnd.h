@@ -21,7 +21,8 @@
  *
  *   set SIG ID VALUE [steps N]   drag a slider's thumb to VALUE (in N even
  *                                steps), calling its action procedure at each
- *                                step, then release it
+ *                                step (once without live tracking), then
+ *                                release it
  *   click SIG ID [at H V]        press and release a control (at its centre,
  *                                or at window point H V)
  *   choose SIG ID ITEM           choose a popup item by number or by text
