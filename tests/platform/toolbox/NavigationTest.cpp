@@ -79,7 +79,8 @@ TEST(DescriptorLists, HoldItemsByIndexWithTheirTypes)
     FSSpec out{};
     Size size = 0;
     EXPECT_EQ(AEGetNthPtr(&list, 6, typeFSS, nullptr, nullptr, &out, sizeof out, &size), noErr);
-    EXPECT_EQ(out.parID, 105);
+    const SInt32 parID = out.parID; // FSSpec is packed: no reference to its fields
+    EXPECT_EQ(parID, 105);
     EXPECT_EQ(AEGetNthPtr(&list, 7, typeFSS, nullptr, nullptr, &out, sizeof out, &size), errAEIllegalIndex);
     EXPECT_EQ(AEGetNthPtr(&list, 0, typeFSS, nullptr, nullptr, &out, sizeof out, &size), errAEIllegalIndex);
     EXPECT_EQ(AEGetNthPtr(&list, 1, typeFSRef, nullptr, nullptr, &out, sizeof out, &size), errAECoercionFail);
@@ -212,6 +213,7 @@ TEST(BundleNibs, WindowsComeFromTheBundlesNibFiles)
     WindowRef w = nullptr;
     ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("other"), &w), noErr);
     EXPECT_STREQ(QVGetWindowName(w), "other");
+    DisposeWindow(w);
     EXPECT_EQ(CreateWindowFromNib(nib, CFSTR("absent"), &w), kIBCarbonRuntimeCantFindObject);
     EXPECT_EQ(w, nullptr);
     DisposeNibReference(nib);

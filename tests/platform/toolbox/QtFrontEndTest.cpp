@@ -43,15 +43,16 @@ template <class T> T *WidgetAt(QWidget *top, int h, int v)
     return qobject_cast<T *>(child);
 }
 
-// The centre of a slider's thumb.
+// The centre of a horizontal slider's thumb.
 QPoint ThumbCentre(QSlider *slider)
 {
-    struct Probe : QSlider {
-        using QSlider::initStyleOption;
-    };
     QStyleOptionSlider option;
-    static_cast<Probe *>(slider)->initStyleOption(&option);
-    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    const int length = slider->style()->pixelMetric(QStyle::PM_SliderLength, &option, slider);
+    const int x = QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), slider->value(),
+                                                  slider->width() - length);
+    return QPoint(x + length / 2, slider->height() / 2);
 }
 
 struct Dialog {
