@@ -580,7 +580,10 @@ void GetResInfo(Handle theResource, ResID *theID, ResType *theType, Str255 name)
 }
 
 void SetResInfo(Handle theResource, ResID theID, ConstStr255Param name) {
-    auto [f, e] = FindHandle(theResource);
+    // Plain variables: the lambda below captures them.
+    std::pair<ResFile *, ResEntry *> found = FindHandle(theResource);
+    ResFile *f = found.first;
+    ResEntry *e = found.second;
     if (!e) {
         SetError(resNotFound);
         return;

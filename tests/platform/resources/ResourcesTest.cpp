@@ -141,8 +141,10 @@ TEST_F(ResourcesTest, WrittenFilesFollowTheLayoutAndReadBack) {
     EXPECT_EQ(Get1IndResource(kQVStringListResType, 2), Get1Resource(kQVStringListResType, 17000));
 
     // Read-only: nothing can be added, and closing writes nothing.
-    AddResource(H("x"), kText, 5, nullptr);
+    Handle refused = H("x");
+    AddResource(refused, kText, 5, nullptr);
     EXPECT_EQ(ResError(), addResFailed);
+    DisposeHandle(refused); // still the caller's
     CloseResFile(ref);
     EXPECT_EQ(TempDir::Read(dir / "sample.rsrc"), b);
     EXPECT_EQ(CurResFile(), 0);
@@ -220,8 +222,10 @@ TEST_F(ResourcesTest, DetachRemoveReleaseAndChangeOwnHandlesCorrectly) {
     DisposeHandle(list);
     Handle text = H("hello");
     AddResource(text, kText, 300, P("greeting").c_str());
-    AddResource(H("dup"), kText, 300, nullptr);
+    Handle dup = H("dup");
+    AddResource(dup, kText, 300, nullptr);
     EXPECT_EQ(ResError(), addResFailed) << "type and ID are taken";
+    DisposeHandle(dup);
     AddResource(text, kText, 301, nullptr);
     EXPECT_EQ(ResError(), addResFailed) << "already a resource";
     SetResInfo(text, 302, P("hi").c_str());
@@ -246,7 +250,9 @@ TEST_F(ResourcesTest, DetachRemoveReleaseAndChangeOwnHandlesCorrectly) {
     // Clearing the changed flag of the map discards the changes on closing.
     std::string before = TempDir::Read(dir / "s.rsrc");
     ref = FSpOpenResFile(&spec, fsRdWrPerm);
-    RemoveResource(Get1Resource(kPref, 1));
+    Handle removed = Get1Resource(kPref, 1);
+    RemoveResource(removed);
+    DisposeHandle(removed);
     SetResFileAttrs(ref, GetResFileAttrs(ref) & ~mapChanged);
     CloseResFile(ref);
     EXPECT_EQ(TempDir::Read(dir / "s.rsrc"), before);
@@ -359,7 +365,9 @@ TEST_F(ResourcesTest, FailedWritesLeaveThePreviousFileIntact) {
     for (auto stage : {kQVFailOnWrite, kQVFailOnSync, kQVFailOnRename}) {
         ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
         ASSERT_GT(ref, 0);
-        RemoveResource(Get1Resource(kPref, 1));
+        Handle old = Get1Resource(kPref, 1);
+        RemoveResource(old);
+        DisposeHandle(old);
         AddResource(H(std::string(396, '\x11')), kPref, 1, P("Config Settings").c_str());
         QVResInjectWriteFailures(1, stage);
         UpdateResFile(ref);

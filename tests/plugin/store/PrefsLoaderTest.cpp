@@ -290,7 +290,9 @@ TEST_F(PrefsStore, ForeignRecordsAreIgnoredAndTheNextSaveReplacesThem) {
     FSSpec spec;
     QVFSSpecFromPath(PrefsPath().c_str(), &spec);
     ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
-    RemoveResource(Get1Resource(kPref, 1));
+    Handle old = Get1Resource(kPref, 1);
+    RemoveResource(old);
+    DisposeHandle(old);
     CloseResFile(ref);
     PluginDataRec c{};
     EXPECT_FALSE(ReadConfig(&c));
