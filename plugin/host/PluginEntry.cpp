@@ -108,7 +108,12 @@ extern "C" SInt32 PluginEntry(SInt32 which32, PluginParams *params) {
             // Out of memory at start-up is reported to the host; the next
             // request tries again.
             if (!record) return kPluginOutOfMemory;
-            InitMyPlugIn(record);
+            try {
+                InitMyPlugIn(record);
+            } catch (...) {
+                params->procs->DisposePtr(reinterpret_cast<Ptr>(record));
+                throw;
+            }
             gPascalData = record;
         }
         return Dispatch(which, params);
