@@ -46,15 +46,3 @@ TEST(TestHost, RunsOutOfMemoryAndFailsPlannedCalls) {
     host.Procs()->ReleaseFilterInfo(host.Instance(), info);
     EXPECT_EQ(host.FilterInfoOutstanding(), 0);
 }
-
-TEST(TestHost, NestedHostsAnswerInTurn) {
-    TestHost outer;
-    {
-        TestHost inner;
-        EXPECT_EQ(TestHost::Current(), &inner);
-        inner.Procs()->DisposePtr(inner.Procs()->NewPtrClear(1));
-        EXPECT_EQ(inner.CountCalls("NewPtrClear"), 1);
-    }
-    EXPECT_EQ(TestHost::Current(), &outer);
-    EXPECT_EQ(outer.CountCalls("NewPtrClear"), 0);
-}

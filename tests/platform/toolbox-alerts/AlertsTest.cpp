@@ -76,6 +76,10 @@ TEST_F(Alerts, DefaultParametersGiveOneOKButton) {
     EXPECT_EQ(recorder.explanation, "Description");
     EXPECT_EQ(recorder.buttons, (std::vector<std::string>{"OK", "<none>", "<none>"}));
     EXPECT_EQ(recorder.cancelButton, 0);
+
+    param.cancelButton = kAlertStdAlertCancelButton; // a cancel item without cancel text is no button
+    EXPECT_EQ(Run(kAlertCautionAlert, CFSTR("H"), CFSTR("D"), &param), kAlertStdAlertOKButton);
+    EXPECT_EQ(recorder.cancelButton, 0);
 }
 
 TEST_F(Alerts, GivenButtonsAnswerTheirItems) {
@@ -95,15 +99,6 @@ TEST_F(Alerts, GivenButtonsAnswerTheirItems) {
 
     recorder.answer = 9; // no such item
     EXPECT_EQ(Run(kAlertCautionAlert, CFSTR("H"), nullptr, &param), kAlertStdAlertOKButton);
-}
-
-TEST_F(Alerts, CancelItemWithoutCancelTextIsNoButton) {
-    AlertStdCFStringAlertParamRec param;
-    GetStandardAlertDefaultParams(&param, kStdCFStringAlertVersionOne);
-    param.cancelButton = kAlertStdAlertCancelButton; // but no cancel text
-    recorder.answer = kAlertStdAlertCancelButton;
-    EXPECT_EQ(Run(kAlertCautionAlert, CFSTR("H"), CFSTR("D"), &param), kAlertStdAlertOKButton);
-    EXPECT_EQ(recorder.cancelButton, 0);
 }
 
 TEST_F(Alerts, AlertsHoldTheirStringsUntilTheyAreDisposedOf) {

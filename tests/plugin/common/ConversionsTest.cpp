@@ -64,16 +64,6 @@ TEST(ColourPacking, RoundTripsKeepTheLowTwentyFourBits) {
     EXPECT_EQ(c.blue, 65280);
 }
 
-TEST(ColourPacking, PixRecHasThePixelMemoryLayout) {
-    const UInt8 bytes[4] = {0xAA, 0x11, 0x22, 0x33};
-    PixRec p;
-    std::memcpy(&p, bytes, 4);
-    EXPECT_EQ(p.ALPHA, 0xAA);
-    EXPECT_EQ(p.RED, 0x11);
-    EXPECT_EQ(p.GREEN, 0x22);
-    EXPECT_EQ(p.BLUE, 0x33);
-}
-
 TEST(Words, HiAndLoWordsAndSwap) {
     EXPECT_EQ(CarbonHiWord(static_cast<SInt32>(0x80017FFF)), static_cast<SInt16>(0x8001));
     EXPECT_EQ(CarbonLoWord(static_cast<SInt32>(0x80017FFF)), 0x7FFF);
