@@ -1,0 +1,466 @@
+// The window and control helpers: controls by ID with their neutral answers
+// for missing controls, edit texts and their limits, popup look-ups, event
+// getters and installers, commands as text, modifiers, posting commands,
+// nib windows of the bundle (and how a missing bundle, nib or window ends the
+// process), port flushing and block copies; the platform's number texts.
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+#include "dialog/aboutwindow.h"
+#include "dialog/carbonmacros.h"
+#include "dialog/clipCTRL.h"
+#include "dialog/colorCTRL.h"
+#include "dialog/dlgUtils.h"
+#include "dialog/pictCTRL.h"
+#include "engine/PluginDefines.h"
+#include "memory/MacMemory.h"
+#include "toolbox/Alerts.h"
+#include "toolbox/TextUtils.h"
+#include "toolbox/ToolboxFrontEnd.h"
+
+#include <cstring>
+#include <string>
+
+using namespace dlgtest;
+
+namespace {
+
+const char kPanel[] = R"(
+window panel
+    title "Helpers"
+    bounds 100 100 300 500
+    control popup
+        id Popu 1
+        bounds 10 10 34 200
+        item "Alpha"
+        item "Beta"
+        item "Alpha"
+        item "beta"
+    end
+    control popup
+        id Empt 1
+        bounds 40 10 64 200
+    end
+    control popup
+        id Font 1
+        bounds 70 10 94 200
+        item "Geneva"
+        item "Application"
+    end
+    control edittext
+        id Edit 1
+        bounds 100 10 120 200
+        text "42 apples"
+    end
+    control statictext
+        id Stat 1
+        bounds 130 10 150 200
+        text "before"
+    end
+    control slider
+        id Sldr 1
+        bounds 160 10 180 200
+        minimum -10
+        maximum 10
+    end
+end
+)";
+
+class Helpers : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
+        window = WindowFromText(kPanel, "panel");
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override { DisposeWindow(window); }
+    WindowRef window = nullptr;
+};
+
+std::string PopupText(WindowRef w, SInt16 index)
+{
+    Str255 text;
+    GetIndexedPopupTextFromID(w, FourCC("Popu"), 1, index, text);
+    return P2S(text);
+}
+
+TEST_F(Helpers, MissingControlsGiveNeutralAnswersAndChangeNothing)
+{
+    const OSType none = FourCC("None");
+    EXPECT_EQ(SimpleGetControlByID(window, none, 1), nullptr);
+    EXPECT_EQ(SimpleGetControlByID(window, FourCC("Stat"), 2), nullptr); // right signature, wrong id
+    const Rect box = SimpleGetControlBox(window, none, 1);
+    EXPECT_TRUE(box.top == 0 && box.left == 0 && box.bottom == 0 && box.right == 0);
+    EXPECT_EQ(SimpleGetControlValueByID(window, none, 1), 0);
+
+    Str255 text;
+    S2P("changed", text);
+    SimpleSetControlText(window, none, 1, text);
+    SetEditTextForControl(text, window, none, 1);
+    SimpleSetControlValueByID(window, none, 1, 5);
+    SimpleHideControl(window, none, 1);
+    SimpleDisableControlByID(window, none, 1);
+    SelectTextByIDForControl(window, none, 1, 0, 2);
+    SetKeyboadFocusByID(window, none, 1);
+    GetEditTextFromControl(window, none, 1, text);
+    EXPECT_EQ(text[0], 0);
+    EXPECT_EQ(FindNameInPopupByID(window, none, 1, text), -1);
+    // Nothing else in the window moved.
+    EXPECT_EQ(ControlText(Find(window, "Stat", 1)), "before");
+    EXPECT_EQ(GetControl32BitValue(Find(window, "Sldr", 1)), 0);
+    ControlRef focus = nullptr;
+    GetKeyboardFocus(window, &focus);
+    EXPECT_EQ(focus, nullptr);
+}
+
+TEST_F(Helpers, ControlsByIdReachTheRightControl)
+{
+    SimpleSetControlValueByID(window, FourCC("Sldr"), 1, -7);
+    EXPECT_EQ(SimpleGetControlValueByID(window, FourCC("Sldr"), 1), -7);
+    SimpleSetControlValueByID(window, FourCC("Sldr"), 1, 99); // kept within the range
+    EXPECT_EQ(SimpleGetControlValueByID(window, FourCC("Sldr"), 1), 10);
+
+    const Rect box = SimpleGetControlBox(window, FourCC("Edit"), 1);
+    EXPECT_EQ(box.top, 100);
+    EXPECT_EQ(box.right, 200);
+    EXPECT_EQ(GetControlBox(Find(window, "Edit", 1)).bottom, 120);
+
+    SimpleHideControl(window, FourCC("Stat"), 1);
+    EXPECT_FALSE(IsControlVisible(Find(window, "Stat", 1)));
+    SimpleShowControl(window, FourCC("Stat"), 1);
+    EXPECT_TRUE(IsControlVisible(Find(window, "Stat", 1)));
+    SimpleDisableControlByID(window, FourCC("Sldr"), 1);
+    EXPECT_FALSE(IsControlEnabled(Find(window, "Sldr", 1)));
+    SimpleEnableControlByID(window, FourCC("Sldr"), 1);
+    EXPECT_TRUE(IsControlEnabled(Find(window, "Sldr", 1)));
+
+    Str255 text;
+    S2P("after", text);
+    SimpleSetControlText(window, FourCC("Stat"), 1, text);
+    EXPECT_EQ(ControlText(Find(window, "Stat", 1)), "after");
+}
+
+TEST_F(Helpers, EditTextsAreCutAt255AndNumbersRead)
+{
+    std::string longText(300, 'x');
+    longText[254] = 'L';
+    longText[255] = 'M';
+    ControlRef edit = Find(window, "Edit", 1);
+    SetControlData(edit, 0, kControlEditTextTextTag, static_cast<Size>(longText.size()), longText.data());
+    Str255 text;
+    GetEditTextFromControl(window, FourCC("Edit"), 1, text);
+    ASSERT_EQ(text[0], 255);
+    EXPECT_EQ(text[255], 'L');
+
+    // A control without text data answers the empty text, not garbage.
+    GetEditTextFromControl(window, FourCC("Sldr"), 1, text);
+    EXPECT_EQ(text[0], 0);
+
+    S2P("42 apples", text);
+    SetEditTextForControl(text, window, FourCC("Edit"), 1);
+    EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), 42);
+    SetEditTextToNumberForControl(-305, window, FourCC("Edit"), 1);
+    EXPECT_EQ(ControlText(edit), "-305");
+    EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), -305);
+    S2P("apples", text);
+    SetEditTextForControl(text, window, FourCC("Edit"), 1);
+    EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), 0);
+
+    SelectTextByIDForControl(window, FourCC("Edit"), 1, 1, 4);
+    ControlEditTextSelectionRec selection{0, 0};
+    GetControlData(edit, 0, kControlEditTextSelectionTag, sizeof selection, &selection, nullptr);
+    EXPECT_EQ(selection.selStart, 1);
+    EXPECT_EQ(selection.selEnd, 4);
+
+    SetKeyboadFocusByID(window, FourCC("Edit"), 1);
+    ControlRef focus = nullptr;
+    GetKeyboardFocus(window, &focus);
+    EXPECT_EQ(focus, edit);
+}
+
+TEST_F(Helpers, PopupItemsAreFoundExactly)
+{
+    ControlRef popup = Find(window, "Popu", 1);
+    Str255 name;
+    S2P("Alpha", name);
+    EXPECT_EQ(GetMenuItemPosition(popup, name), 1); // the first of two
+    S2P("beta", name);
+    EXPECT_EQ(GetMenuItemPosition(popup, name), 4); // case matters
+    S2P("ALPHA", name);
+    EXPECT_EQ(GetMenuItemPosition(popup, name), -1);
+    S2P("Alph", name);
+    EXPECT_EQ(FindNameInPopupByID(window, FourCC("Popu"), 1, name), -1); // length matters
+    S2P("", name);
+    EXPECT_EQ(GetMenuItemPosition(Find(window, "Empt", 1), name), -1);
+
+    EXPECT_EQ(PopupText(window, 2), "Beta");
+    EXPECT_EQ(PopupText(window, 9), "");
+    SetControl32BitValue(popup, 4);
+    Str255 text;
+    GetSelectedPopupTextFromID(window, FourCC("Popu"), 1, text);
+    EXPECT_EQ(P2S(text), "beta");
+
+    EXPECT_EQ(GetFontIDFromPopup(window, FourCC("Font"), 1), kInvalidFontFamily);
+    SetControl32BitValue(Find(window, "Font", 1), 2);
+    EXPECT_EQ(GetFontIDFromPopup(window, FourCC("Font"), 1), applFont);
+}
+
+TEST(CommandText, CodesBecomeTheirFourCharacters)
+{
+    Str255 text;
+    CommandID2Str(kHICommandOK, text);
+    ASSERT_EQ(text[0], 4);
+    EXPECT_EQ(P2S(text), "ok  ");
+    EXPECT_TRUE(PStrEqualsC(text, "ok  "));
+    EXPECT_FALSE(PStrEqualsC(text, "ok"));
+    CommandID2Str(QV_FOURCC('n', 'o', 't', '!'), text);
+    EXPECT_TRUE(PStrEqualsC(text, "not!"));
+    CommandID2Str(0x41626364, text);
+    EXPECT_EQ(P2S(text), "Abcd");
+}
+
+TEST(Modifiers, EachTestReadsItsOwnBit)
+{
+    ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
+    QVToolboxSetKeyModifiers(ShiftMask | OptionMask);
+    EXPECT_TRUE(IsShiftDown());
+    EXPECT_TRUE(IsOptionDown());
+    EXPECT_FALSE(IsCtrlDown());
+    EXPECT_FALSE(IsCommandDown());
+    QVToolboxSetKeyModifiers(CmdMask | CtrlMask | AlphaLockMask);
+    EXPECT_FALSE(IsShiftDown());
+    EXPECT_FALSE(IsOptionDown());
+    EXPECT_TRUE(IsCtrlDown());
+    EXPECT_TRUE(IsCommandDown());
+    QVToolboxSetKeyModifiers(0);
+}
+
+TEST(EventGetters, ReadTheirParametersOrGiveNeutralValues)
+{
+    EventRef e = nullptr;
+    ASSERT_EQ(CreateEvent(nullptr, kEventClassWindow, kEventWindowActivated, 0, 0, &e), noErr);
+    EXPECT_EQ(GetWindowFromEvent(e), nullptr);
+    Point p = GetMouseLocFromEvent(e);
+    EXPECT_EQ(p.h, 0);
+    EXPECT_EQ(p.v, 0);
+    char key = 'z';
+    UInt32 code = 9, mods = 9;
+    GetWindowKeyboardDataFromEvent(e, key, code, mods);
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(mods, 0u);
+
+    WindowRef fake = reinterpret_cast<WindowRef>(0x1234);
+    SetEventParameter(e, kEventParamDirectObject, typeWindowRef, sizeof fake, &fake);
+    Point where{33, 44};
+    SetEventParameter(e, kEventParamWindowMouseLocation, typeQDPoint, sizeof where, &where);
+    char k = 'q';
+    UInt32 c = 12, m = ShiftMask;
+    SetEventParameter(e, kEventParamKeyMacCharCodes, typeChar, 1, &k);
+    SetEventParameter(e, kEventParamKeyCode, typeUInt32, 4, &c);
+    SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, 4, &m);
+    EXPECT_EQ(GetWindowFromEvent(e), fake);
+    p = GetMouseLocFromEvent(e);
+    EXPECT_EQ(p.v, 33);
+    EXPECT_EQ(p.h, 44);
+    GetWindowKeyboardDataFromEvent(e, key, code, mods);
+    EXPECT_EQ(key, 'q');
+    EXPECT_EQ(code, 12u);
+    EXPECT_EQ(mods, UInt32(ShiftMask));
+    ReleaseEvent(e);
+}
+
+std::vector<UInt32> gSeen;
+OSStatus Record(EventHandlerCallRef, EventRef e, void *userData)
+{
+    HICommand command{};
+    GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+    gSeen.push_back(command.commandID);
+    if (userData)
+        QuitAppModalLoopForWindow(static_cast<WindowRef>(userData));
+    return noErr;
+}
+
+TEST_F(Helpers, PostedCommandsReachTheFocusWindowsHandler)
+{
+    gSeen.clear();
+    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    EventHandlerRef handler = nullptr;
+    ASSERT_EQ(InstallWindowEventHandler(window, NewEventHandlerUPP(Record), 1, &spec, nullptr, &handler), noErr);
+    ShowWindow(window);
+    Str255 command;
+    S2P("ok", command); // shorter texts are padded with blanks
+    PostCommand(command);
+    S2P("Adva and more", command);
+    PostCommand(command);
+    ASSERT_EQ(gSeen.size(), 2u);
+    EXPECT_EQ(gSeen[0], UInt32(kHICommandOK));
+    EXPECT_EQ(gSeen[1], QV_FOURCC('A', 'd', 'v', 'a'));
+    RemoveEventHandler(handler);
+
+    // The application's handler gets what no window takes.
+    gSeen.clear();
+    ASSERT_EQ(InstallApplicationEventHandler(NewEventHandlerUPP(Record), 1, &spec, nullptr, &handler), noErr);
+    S2P("Appl", command);
+    PostCommand(command);
+    EXPECT_EQ(gSeen.size(), 1u);
+    RemoveEventHandler(handler);
+}
+
+Rect gFlushed{0, 0, 0, 0};
+bool gWasFlush = false;
+void Drawn(CGrafPtr, const Rect *area, Boolean flushed, void *)
+{
+    gFlushed = *area;
+    gWasFlush = flushed;
+}
+
+TEST_F(Helpers, FlushingCoversTheWholePort)
+{
+    CGrafPtr port = GetWindowPort(window);
+    QVSetPortDrawnProc(port, Drawn, nullptr);
+    FlushWindowBuffer(window);
+    EXPECT_TRUE(gWasFlush);
+    EXPECT_EQ(gFlushed.bottom, 200);
+    EXPECT_EQ(gFlushed.right, 400);
+    QVSetPortDrawnProc(port, nullptr, nullptr);
+}
+
+TEST(CloneObject, CopiesTheRecordedSize)
+{
+    Ptr block = NewPtr(37);
+    ASSERT_NE(block, nullptr);
+    for (int i = 0; i < 37; ++i)
+        block[i] = static_cast<char>(i * 7);
+    Ptr copy = CloneObject(block);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, block);
+    EXPECT_EQ(GetPtrSize(copy), 37);
+    EXPECT_EQ(std::memcmp(copy, block, 37), 0);
+    DisposePtr(copy);
+    DisposePtr(block);
+    EXPECT_EQ(CloneObject(nullptr), nullptr);
+    Ptr empty = NewPtr(0);
+    EXPECT_EQ(CloneObject(empty), nullptr);
+    DisposePtr(empty);
+}
+
+TEST(NumberText, ConvertsBothWays)
+{
+    Str255 text;
+    NumToString(-2147483647L - 1, text);
+    EXPECT_EQ(P2S(text), "-2147483648");
+    long n = 0;
+    S2P("+12x", text);
+    StringToNum(text, &n);
+    EXPECT_EQ(n, 12);
+    S2P("-0042", text);
+    StringToNum(text, &n);
+    EXPECT_EQ(n, -42);
+    S2P("4294967297", text); // 2^32 + 1 wraps to 1
+    StringToNum(text, &n);
+    EXPECT_EQ(n, 1);
+    S2P("SYSTEM", text);
+    EXPECT_EQ(FMGetFontFamilyFromName(text), systemFont);
+}
+
+// ---- Nib windows of the bundle ----------------------------------------------
+
+class BundleWindows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
+        RegisterColorBox();
+        RegisterClipCtrl();
+        RegisterPictureControl();
+    }
+    void TearDown() override
+    {
+        UnregisterClipCtrl();
+        UnregisterColorBox();
+        UnregisterPictureControl();
+    }
+};
+
+TEST_F(BundleWindows, AnEmptyNibNameMeansTheSettingsNib)
+{
+    WindowRef w = OpenNibWindowFromCFBundle(cMyBundleID, "", "configPAL");
+    ASSERT_NE(w, nullptr);
+    EXPECT_STREQ(QVGetWindowName(w), "configPAL");
+    EXPECT_FALSE(IsWindowVisible(w)); // the caller shows it
+    DisposeWindow(w);
+    w = OpenNibWindowFromCFBundle(cMyBundleID, "about", "about");
+    ASSERT_NE(w, nullptr);
+    EXPECT_NE(Find(w, "Vers", 1), nullptr);
+    DisposeWindow(w);
+}
+
+struct AboutSeen {
+    std::string window, name, version;
+};
+std::vector<AboutSeen> gAbout;
+OSStatus AboutProbe(EventHandlerCallRef, EventRef e, void *)
+{
+    HICommand command{};
+    GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+    if (command.commandID != QV_FOURCC('C', 'h', 'c', 'k'))
+        return eventNotHandledErr;
+    WindowRef w = FrontWindow();
+    gAbout.push_back({QVGetWindowName(w), ControlText(Find(w, "Plug", 1)), ControlText(Find(w, "Vers", 1))});
+    return noErr;
+}
+
+TEST_F(BundleWindows, AboutWindowShowsNameAndVersionAndEitherButtonClosesIt)
+{
+    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    EventHandlerRef probe = nullptr;
+    ASSERT_EQ(InstallApplicationEventHandler(NewEventHandlerUPP(AboutProbe), 1, &spec, nullptr, &probe), noErr);
+    GWorldPtr current = MakeSolidBuffer(8, 8, 0);
+    for (const char *button : {"\"ok  \" 1", "not! 1"}) {
+        gAbout.clear();
+        // The probe command is not the about window's: it travels on.
+        const std::string script = std::string("command Chck\nclick ") + button + "\n";
+        char error[256];
+        ASSERT_EQ(QVToolboxLoadScript(script.data(), script.size(), error, sizeof error), noErr) << error;
+        SetGWorld(current, nullptr);
+        ShowAbout();
+        ASSERT_EQ(gAbout.size(), 1u) << button;
+        EXPECT_EQ(gAbout[0].window, "about");
+        EXPECT_EQ(gAbout[0].name, "Quelvane");
+        EXPECT_EQ(gAbout[0].version, std::string("Version ") + cPlugVersion);
+        // The button ended the loop; the script did not run out on an open window.
+        EXPECT_EQ(QVToolboxScriptProblems(), 0u) << button;
+        EXPECT_EQ(QVToolboxScriptActionsLeft(), 0u);
+        EXPECT_EQ(FrontWindow(), nullptr);
+        CGrafPtr port = nullptr;
+        GDHandle device = nullptr;
+        GetGWorld(&port, &device);
+        EXPECT_EQ(port, current);
+    }
+    SetGWorld(nullptr, nullptr);
+    DisposeGWorld(current);
+    RemoveEventHandler(probe);
+}
+
+using BundleWindowsDeathTest = BundleWindows;
+
+TEST_F(BundleWindowsDeathTest, AMissingBundleNibOrWindowEndsTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(OpenNibWindowFromCFBundle("com.example.nowhere", "quelvane", "configNTSC"),
+                ::testing::ExitedWithCode(kQVExitToShellStatus),
+                "Assertion failed in: Cannot allocate bundle for ID = com.example.nowhere");
+    EXPECT_EXIT(OpenNibWindowFromCFBundle(cMyBundleID, "nonesuch", "configNTSC"),
+                ::testing::ExitedWithCode(kQVExitToShellStatus),
+                "Unable to CreateNibReferenceWithCFBundle for \"com.dranwick.quillor.quelvane/nonesuch\" as it "
+                "returned errcode #-10960\\.");
+    // The window's status, -10962, ends the process with its low eight bits.
+    EXPECT_EXIT(OpenNibWindowFromCFBundle(cMyBundleID, "quelvane", "configSECAM"), ::testing::ExitedWithCode(0x2E),
+                "configSECAM");
+    EXPECT_EXIT(OpenNibWindow("nonesuch", "main"), ::testing::ExitedWithCode(kQVExitToShellStatus),
+                "Unable to CreateNibReference for \"nonesuch\" as it returned errcode #-10960\\.");
+}
+
+} // namespace
