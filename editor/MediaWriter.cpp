@@ -1,0 +1,264 @@
+// H.264 and AAC encoding and muxing of the host's output.
+#include "MediaWriter.h"
+
+#include "HostError.h"
+#include "PixelConvert.h"
+
+#include <cerrno>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/opt.h>
+}
+
+namespace qvhost {
+
+std::string ContainerFor(const std::string &name) {
+    const AVOutputFormat *of = av_guess_format(nullptr, name.c_str(), nullptr);
+    if (!of)
+        throw HostError(kExitUsage, name + ": cannot tell the container from the extension (use .mp4, .mov or .mkv)");
+    if (avformat_query_codec(of, AV_CODEC_ID_H264, FF_COMPLIANCE_NORMAL) != 1)
+        throw HostError(kExitUsage, name + ": the " + of->name + " container cannot hold H.264 video (use .mp4, .mov or .mkv)");
+    return of->name;
+}
+
+namespace {
+
+bool IsSpaceError(int err) {
+    return err == AVERROR(ENOSPC) || err == AVERROR(EFBIG) || err == AVERROR(EDQUOT);
+}
+
+}  // namespace
+
+void MediaWriter::fail(int err, const char *what) {
+    if (IsSpaceError(err)) throw HostError(kExitOutput, "the disk is full: cannot write the output");
+    throw HostError(err == AVERROR(EIO) || err == AVERROR(EACCES) ? kExitOutput : kExitRenderFailed,
+                    std::string(what) + ": " + AvErrorText(err));
+}
+
+MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert_(std::make_unique<FromArgb>()) {
+    int err = avformat_alloc_output_context2(&fmt_, nullptr, s_.container.c_str(), s_.path.c_str());
+    if (err < 0 || !fmt_) throw HostError(kExitUsage, "unknown output container " + s_.container);
+
+    const AVCodec *x264 = avcodec_find_encoder_by_name("libx264");
+    if (!x264) throw HostError(kExitRenderFailed, "the libx264 encoder is not available");
+    vst_ = avformat_new_stream(fmt_, nullptr);
+    venc_ = avcodec_alloc_context3(x264);
+    if (!vst_ || !venc_) throw std::bad_alloc();
+    venc_->width = s_.width;
+    venc_->height = s_.height;
+    venc_->pix_fmt = AV_PIX_FMT_YUV420P;
+    venc_->time_base = av_inv_q(s_.frameRate);
+    venc_->framerate = s_.frameRate;
+    venc_->sample_aspect_ratio = AVRational{1, 1};
+    venc_->colorspace = DefaultColorSpace(s_.width, s_.height);
+    venc_->color_primaries = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    venc_->color_trc = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    venc_->color_range = AVCOL_RANGE_MPEG;
+    venc_->thread_count = 0;
+    if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) venc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(venc_->priv_data, "preset", s_.preset.c_str(), 0);
+    av_opt_set_double(venc_->priv_data, "crf", s_.crf, 0);
+    if ((err = avcodec_open2(venc_, x264, nullptr)) < 0)
+        throw HostError(kExitUsage, "the H.264 encoder refused the settings: " + AvErrorText(err));
+    avcodec_parameters_from_context(vst_->codecpar, venc_);
+    vst_->time_base = venc_->time_base;
+    vst_->avg_frame_rate = s_.frameRate;
+
+    if (s_.audio) {
+        const AVCodec *aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
+        if (!aac) throw HostError(kExitRenderFailed, "the AAC encoder is not available");
+        ast_ = avformat_new_stream(fmt_, nullptr);
+        aenc_ = avcodec_alloc_context3(aac);
+        if (!ast_ || !aenc_) throw std::bad_alloc();
+        aenc_->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        aenc_->sample_rate = s_.sampleRate;
+        av_channel_layout_default(&aenc_->ch_layout, s_.channels);
+        aenc_->bit_rate = 96000 * std::min(s_.channels, 2) + 64000 * std::max(0, s_.channels - 2);
+        aenc_->time_base = AVRational{1, s_.sampleRate};
+        if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) aenc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if ((err = avcodec_open2(aenc_, aac, nullptr)) < 0)
+            throw HostError(kExitRenderFailed, "the AAC encoder refused the sound: " + AvErrorText(err));
+        avcodec_parameters_from_context(ast_->codecpar, aenc_);
+        ast_->time_base = aenc_->time_base;
+        fifo_ = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, s_.channels, aenc_->frame_size * 4);
+        aframe_ = av_frame_alloc();
+        if (!fifo_ || !aframe_) throw std::bad_alloc();
+    }
+
+    vframe_ = av_frame_alloc();
+    pkt_ = av_packet_alloc();
+    if (!vframe_ || !pkt_) throw std::bad_alloc();
+    vframe_->format = venc_->pix_fmt;
+    vframe_->width = s_.width;
+    vframe_->height = s_.height;
+    vframe_->colorspace = venc_->colorspace;
+    vframe_->color_range = venc_->color_range;
+    if (av_frame_get_buffer(vframe_, 0) < 0) throw std::bad_alloc();
+
+    if (!(fmt_->oformat->flags & AVFMT_NOFILE)) {
+        err = avio_open(&fmt_->pb, s_.path.c_str(), AVIO_FLAG_WRITE);
+        if (err < 0) {
+            if (IsSpaceError(err)) throw HostError(kExitOutput, "the disk is full: cannot write the output");
+            throw HostError(kExitOutput, "cannot write the output in its folder: " + AvErrorText(err));
+        }
+    }
+    if ((err = avformat_write_header(fmt_, nullptr)) < 0) fail(err, "cannot start the output");
+    headerWritten_ = true;
+}
+
+MediaWriter::~MediaWriter() {
+    if (fmt_ && fmt_->pb && !(fmt_->oformat->flags & AVFMT_NOFILE)) avio_closep(&fmt_->pb);
+    avformat_free_context(fmt_);
+    avcodec_free_context(&venc_);
+    avcodec_free_context(&aenc_);
+    av_frame_free(&vframe_);
+    av_frame_free(&aframe_);
+    av_packet_free(&pkt_);
+    if (fifo_) av_audio_fifo_free(fifo_);
+}
+
+void MediaWriter::encode(AVCodecContext *ctx, AVStream *st, AVFrame *frame) {
+    int err = avcodec_send_frame(ctx, frame);
+    if (err < 0) fail(err, "encoding failed");
+    for (;;) {
+        err = avcodec_receive_packet(ctx, pkt_);
+        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
+        if (err < 0) fail(err, "encoding failed");
+        // libx264 leaves packet durations empty; every video packet is one frame.
+        if (ctx == venc_ && pkt_->duration <= 0) pkt_->duration = 1;
+        av_packet_rescale_ts(pkt_, ctx->time_base, st->time_base);
+        pkt_->stream_index = st->index;
+        err = av_interleaved_write_frame(fmt_, pkt_);
+        if (err < 0) fail(err, "writing the output failed");
+        if (fmt_->pb && fmt_->pb->error < 0) fail(fmt_->pb->error, "writing the output failed");
+    }
+}
+
+void MediaWriter::writeVideo(const uint8_t *argb, long rowBytes) {
+    if (av_frame_make_writable(vframe_) < 0) throw std::bad_alloc();
+    convert_->convert(argb, rowBytes, vframe_);
+    vframe_->pts = videoPts_++;
+    encode(venc_, vst_, vframe_);
+}
+
+void MediaWriter::writeAudio(const AudioChunk &chunk) {
+    if (!aenc_) return;
+    const int n = chunk.samples();
+    if (n <= 0) return;
+    std::vector<void *> planes(s_.channels);
+    for (int c = 0; c < s_.channels; ++c)
+        planes[c] = const_cast<float *>(chunk.planes[std::min<int>(c, static_cast<int>(chunk.planes.size()) - 1)].data());
+    if (av_audio_fifo_write(fifo_, planes.data(), n) < n) throw std::bad_alloc();
+    drainAudio(false);
+}
+
+void MediaWriter::drainAudio(bool all) {
+    const int frameSize = aenc_->frame_size > 0 ? aenc_->frame_size : 1024;
+    while (av_audio_fifo_size(fifo_) >= frameSize || (all && av_audio_fifo_size(fifo_) > 0)) {
+        const int n = std::min(frameSize, av_audio_fifo_size(fifo_));
+        av_frame_unref(aframe_);
+        aframe_->format = AV_SAMPLE_FMT_FLTP;
+        aframe_->sample_rate = s_.sampleRate;
+        av_channel_layout_copy(&aframe_->ch_layout, &aenc_->ch_layout);
+        aframe_->nb_samples = n;
+        if (av_frame_get_buffer(aframe_, 0) < 0) throw std::bad_alloc();
+        av_audio_fifo_read(fifo_, reinterpret_cast<void **>(aframe_->data), n);
+        aframe_->pts = audioPts_;
+        audioPts_ += n;
+        encode(aenc_, ast_, aframe_);
+    }
+}
+
+void MediaWriter::finish() {
+    if (finished_) return;
+    encode(venc_, vst_, nullptr);
+    if (aenc_) {
+        drainAudio(true);
+        encode(aenc_, ast_, nullptr);
+    }
+    int err = av_write_trailer(fmt_);
+    if (err < 0) fail(err, "completing the output failed");
+    if (fmt_->pb) {
+        avio_flush(fmt_->pb);
+        if (fmt_->pb->error < 0) fail(fmt_->pb->error, "writing the output failed");
+        err = avio_closep(&fmt_->pb);
+        if (err < 0) fail(err, "closing the output failed");
+    }
+    finished_ = true;
+}
+
+}  // namespace qvhost
+
+namespace qvhost {
+
+void WritePng(const std::string &path, const uint8_t *argb, long rowBytes, int width, int height) {
+    bool opaque = true;
+    for (int y = 0; y < height && opaque; ++y)
+        for (int x = 0; x < width; ++x)
+            if (argb[y * rowBytes + 4 * x] != 255) {
+                opaque = false;
+                break;
+            }
+    const AVCodec *png = avcodec_find_encoder(AV_CODEC_ID_PNG);
+    if (!png) throw HostError(kExitRenderFailed, "the PNG encoder is not available");
+    AVCodecContext *ctx = avcodec_alloc_context3(png);
+    AVFrame *frame = av_frame_alloc();
+    AVPacket *pkt = av_packet_alloc();
+    auto cleanup = [&] {
+        avcodec_free_context(&ctx);
+        av_frame_free(&frame);
+        av_packet_free(&pkt);
+    };
+    try {
+        if (!ctx || !frame || !pkt) throw std::bad_alloc();
+        ctx->width = width;
+        ctx->height = height;
+        ctx->pix_fmt = opaque ? AV_PIX_FMT_RGB24 : AV_PIX_FMT_RGBA;
+        ctx->time_base = AVRational{1, 1};
+        int err = avcodec_open2(ctx, png, nullptr);
+        if (err < 0) throw HostError(kExitRenderFailed, "cannot encode PNG: " + AvErrorText(err));
+        frame->format = ctx->pix_fmt;
+        frame->width = width;
+        frame->height = height;
+        if (av_frame_get_buffer(frame, 0) < 0) throw std::bad_alloc();
+        // Un-premultiply while repacking: PNG stores straight alpha.
+        for (int y = 0; y < height; ++y) {
+            const uint8_t *s = argb + y * rowBytes;
+            uint8_t *d = frame->data[0] + y * frame->linesize[0];
+            for (int x = 0; x < width; ++x, s += 4) {
+                const unsigned a = s[0];
+                for (int c = 1; c < 4; ++c) {
+                    unsigned v = s[c];
+                    if (a != 255) v = a ? std::min(255u, (v * 255 + a / 2) / a) : 0;
+                    *d++ = static_cast<uint8_t>(v);
+                }
+                if (!opaque) *d++ = static_cast<uint8_t>(a);
+            }
+        }
+        frame->pts = 0;
+        if ((err = avcodec_send_frame(ctx, frame)) < 0 || (err = avcodec_send_frame(ctx, nullptr)) < 0 ||
+            (err = avcodec_receive_packet(ctx, pkt)) < 0)
+            throw HostError(kExitRenderFailed, "cannot encode PNG: " + AvErrorText(err));
+        AVIOContext *io = nullptr;
+        err = avio_open(&io, path.c_str(), AVIO_FLAG_WRITE);
+        if (err < 0) throw HostError(kExitOutput, "cannot write " + path + ": " + AvErrorText(err));
+        avio_write(io, pkt->data, pkt->size);
+        avio_flush(io);
+        err = io->error;
+        const int closed = avio_closep(&io);
+        if (err >= 0) err = closed;
+        if (err < 0) {
+            if (IsSpaceError(err)) throw HostError(kExitOutput, "the disk is full: cannot write the output");
+            throw HostError(kExitOutput, "cannot write " + path + ": " + AvErrorText(err));
+        }
+    } catch (...) {
+        cleanup();
+        throw;
+    }
+    cleanup();
+}
+
+}  // namespace qvhost

@@ -1,0 +1,98 @@
+// swscale conversions into and out of the plug-in's A, R, G, B buffers.
+#include "PixelConvert.h"
+
+#include "HostError.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace qvhost {
+
+AVColorSpace DefaultColorSpace(int width, int height) {
+    return (height >= 720 || width > 1024) ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+}
+
+namespace {
+
+int SwsSpace(AVColorSpace space) {
+    switch (space) {
+    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
+    case AVCOL_SPC_FCC: return SWS_CS_FCC;
+    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
+    default: return SWS_CS_ITU601;
+    }
+}
+
+bool IsFullRange(const AVFrame *f) {
+    if (f->color_range == AVCOL_RANGE_JPEG) return true;
+    switch (f->format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P:
+    case AV_PIX_FMT_YUVJ411P: return true;
+    default: return false;
+    }
+}
+
+bool IsYuv(int format) {
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+    return d && !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->nb_components >= 3;
+}
+
+}  // namespace
+
+ToArgb::~ToArgb() { sws_freeContext(ctx_); }
+
+void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality, uint8_t *dst, long rowBytes) {
+    const int flags = highQuality ? (SWS_BICUBIC | SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND) : SWS_FAST_BILINEAR;
+    ctx_ = sws_getCachedContext(ctx_, src->width, src->height, static_cast<AVPixelFormat>(src->format), width,
+                                height, AV_PIX_FMT_ARGB, flags, nullptr, nullptr, nullptr);
+    if (!ctx_) throw HostError(kExitRenderFailed, "cannot convert the decoded picture to 32-bit RGB");
+    if (IsYuv(src->format)) {
+        AVColorSpace space = src->colorspace;
+        if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RESERVED)
+            space = DefaultColorSpace(src->width, src->height);
+        sws_setColorspaceDetails(ctx_, sws_getCoefficients(SwsSpace(space)), IsFullRange(src) ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+    uint8_t *planes[4] = {dst, nullptr, nullptr, nullptr};
+    int strides[4] = {static_cast<int>(rowBytes), 0, 0, 0};
+    sws_scale(ctx_, src->data, src->linesize, 0, src->height, planes, strides);
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(src->format));
+    if (d && (d->flags & AV_PIX_FMT_FLAG_ALPHA)) PremultiplyArgb(dst, width, height, rowBytes);
+}
+
+FromArgb::~FromArgb() { sws_freeContext(ctx_); }
+
+void FromArgb::convert(const uint8_t *src, long rowBytes, AVFrame *dst) {
+    ctx_ = sws_getCachedContext(ctx_, dst->width, dst->height, AV_PIX_FMT_ARGB, dst->width, dst->height,
+                                static_cast<AVPixelFormat>(dst->format), SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!ctx_) throw HostError(kExitRenderFailed, "cannot convert the rendered picture for the encoder");
+    if (IsYuv(dst->format)) {
+        AVColorSpace space = dst->colorspace;
+        if (space == AVCOL_SPC_UNSPECIFIED) space = DefaultColorSpace(dst->width, dst->height);
+        sws_setColorspaceDetails(ctx_, sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SwsSpace(space)),
+                                 dst->color_range == AVCOL_RANGE_JPEG ? 1 : 0, 0, 1 << 16, 1 << 16);
+    }
+    const uint8_t *planes[4] = {src, nullptr, nullptr, nullptr};
+    int strides[4] = {static_cast<int>(rowBytes), 0, 0, 0};
+    sws_scale(ctx_, planes, strides, 0, dst->height, dst->data, dst->linesize);
+}
+
+void PremultiplyArgb(uint8_t *pixels, int width, int height, long rowBytes) {
+    for (int y = 0; y < height; ++y) {
+        uint8_t *p = pixels + y * rowBytes;
+        for (int x = 0; x < width; ++x, p += 4) {
+            const unsigned a = p[0];
+            if (a == 255) continue;
+            for (int c = 1; c < 4; ++c) p[c] = static_cast<uint8_t>((p[c] * a + 127) / 255);
+        }
+    }
+}
+
+}  // namespace qvhost

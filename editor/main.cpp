@@ -1,0 +1,223 @@
+// quelvane-host: runs a video-filter plug-in on real video, the way an
+// editor drives it. See Usage() for the commands and exit statuses.
+#include "Commands.h"
+#include "HostError.h"
+#include "OutputFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+using namespace qvhost;
+
+namespace {
+
+const char kUsage[] =
+    "Usage: quelvane-host [GLOBAL OPTIONS] COMMAND [OPTIONS] ARGS\n"
+    "\n"
+    "Runs the Quelvane video filter plug-in on a video file, as an editor would.\n"
+    "\n"
+    "Commands:\n"
+    "  info [IN]               print the plug-in's description (for IN's length)\n"
+    "  render [IN] OUT         filter every frame of IN (or a range) into OUT;\n"
+    "                          without IN, render the built-in demo clip\n"
+    "                          (a moving test pattern with a 440 Hz tone, 5 s)\n"
+    "  still [IN] OUT.png      render the plug-in's place-holder still\n"
+    "\n"
+    "Global options:\n"
+    "  --plugin PATH           plug-in bundle or library (default: the built\n"
+    "                          Quelvane.plugin, or $QUELVANE_BUNDLE)\n"
+    "  -q, --quiet             no progress line\n"
+    "  -h, --help              show this help\n"
+    "  --version               show the version\n"
+    "\n"
+    "Render and still options:\n"
+    "  --start N               first frame of the clip (default 0)\n"
+    "  --frames N              number of frames (default: to the end)\n"
+    "  --size WxH              output frame size (default: the clip's); at most\n"
+    "                          4095x32767, the largest the plug-in's records hold\n"
+    "  --fade-in N             fade-in length in frames (default 0)\n"
+    "  --fade-out N            fade-out length in frames (default 0)\n"
+    "  --sliders A,B,C         the host's three slider values (default 0.5,0.5,0.5)\n"
+    "  --proxy                 quick low-quality render, no sound mixed\n"
+    "  --crf N                 H.264 constant quality, 0 (lossless) to 51 (default 18)\n"
+    "  --preset NAME           x264 speed preset, ultrafast .. veryslow (default medium)\n"
+    "  --thumb-offset N        still: the frame shown, counted from --start (default 0)\n"
+    "  --demo                  render: use the demo clip even though OUT exists\n"
+    "\n"
+    "The output's extension chooses the container: .mp4, .mov, .mkv (H.264 video,\n"
+    "AAC sound). It is written to a temporary file in the same folder and renamed\n"
+    "when complete; an existing output is replaced.\n"
+    "\n"
+    "Exit status:\n"
+    "  0    success\n"
+    "  1    the render failed (decoding, the plug-in answered an error, encoding)\n"
+    "  2    bad command line\n"
+    "  3    the input cannot be used (missing, not a video, no video stream,\n"
+    "       undecodable, no frames)\n"
+    "  4    the output cannot be written (missing or read-only folder, disk full,\n"
+    "       it would overwrite the input)\n"
+    "  5    the plug-in cannot be loaded (missing bundle, no entry point main)\n"
+    "  130  interrupted (SIGINT), 143 terminated (SIGTERM)\n";
+
+[[noreturn]] void UsageError(const std::string &message) {
+    throw HostError(kExitUsage, message + " (see quelvane-host --help)");
+}
+
+long long ParseInt(const std::string &option, const std::string &text, long long lo, long long hi) {
+    char *end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno || v < lo || v > hi)
+        UsageError(option + " wants a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                   ", not '" + text + "'");
+    return v;
+}
+
+float ParseFloat(const std::string &option, const std::string &text) {
+    char *end = nullptr;
+    const float v = std::strtof(text.c_str(), &end);
+    if (text.empty() || *end) UsageError(option + " wants numbers, not '" + text + "'");
+    return v;
+}
+
+struct Parsed {
+    std::string command;
+    std::vector<std::string> args;
+    CommandOptions options;
+    bool demo = false;
+};
+
+Parsed Parse(int argc, char **argv) {
+    Parsed p;
+    CommandOptions &o = p.options;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (a.rfind("--", 0) == 0) {
+            if (const auto eq = a.find('='); eq != std::string::npos) {
+                value = a.substr(eq + 1);
+                a = a.substr(0, eq);
+                hasValue = true;
+            }
+        }
+        auto need = [&]() -> std::string {
+            if (hasValue) return value;
+            if (i + 1 >= argc) UsageError(a + " needs a value");
+            return argv[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(kExitOK);
+        } else if (a == "--version") {
+            std::puts("quelvane-host 3.0.0");
+            std::exit(kExitOK);
+        } else if (a == "-q" || a == "--quiet") {
+            o.quiet = true;
+        } else if (a == "--plugin") {
+            o.plugin = need();
+        } else if (a == "--start") {
+            o.start = ParseInt(a, need(), 0, INT32_MAX);
+        } else if (a == "--frames") {
+            o.frames = ParseInt(a, need(), 1, INT32_MAX);
+        } else if (a == "--fade-in") {
+            o.filter.fadeIn = static_cast<SInt32>(ParseInt(a, need(), 0, INT32_MAX));
+        } else if (a == "--fade-out") {
+            o.filter.fadeOut = static_cast<SInt32>(ParseInt(a, need(), 0, INT32_MAX));
+        } else if (a == "--sliders") {
+            const std::string v = need();
+            size_t pos = 0;
+            for (int s = 0; s < kHYFilterSliderCount; ++s) {
+                const size_t comma = v.find(',', pos);
+                if ((comma == std::string::npos) != (s == kHYFilterSliderCount - 1))
+                    UsageError("--sliders wants three numbers: A,B,C");
+                o.filter.sliders[s] = ParseFloat(a, v.substr(pos, comma - pos));
+                pos = comma + 1;
+            }
+        } else if (a == "--proxy") {
+            o.proxy = true;
+        } else if (a == "--size") {
+            const std::string v = need();
+            const size_t x = v.find_first_of("xX");
+            if (x == std::string::npos) UsageError("--size wants WIDTHxHEIGHT, not '" + v + "'");
+            o.width = static_cast<int>(ParseInt("--size", v.substr(0, x), 1, 1 << 20));
+            o.height = static_cast<int>(ParseInt("--size", v.substr(x + 1), 1, 1 << 20));
+        } else if (a == "--crf") {
+            o.crf = static_cast<int>(ParseInt(a, need(), 0, 51));
+        } else if (a == "--preset") {
+            o.preset = need();
+        } else if (a == "--thumb-offset") {
+            o.thumbOffset = static_cast<int32_t>(ParseInt(a, need(), 0, INT32_MAX));
+        } else if (a == "--demo") {
+            p.demo = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            UsageError("unknown option " + a);
+        } else if (p.command.empty()) {
+            p.command = a;
+        } else {
+            p.args.push_back(a);
+        }
+    }
+    return p;
+}
+
+void Run(Parsed &p) {
+    CommandOptions &o = p.options;
+    if (p.command.empty()) UsageError("no command given");
+    if (p.command == "info") {
+        if (p.args.size() > 1) UsageError("info takes at most one input");
+        if (!p.args.empty()) o.input = p.args[0];
+        RunInfo(o);
+        return;
+    }
+    if (p.command != "render" && p.command != "still") UsageError("unknown command '" + p.command + "'");
+    if (p.args.empty()) UsageError(p.command + " needs an output file");
+    if (p.args.size() > 2) UsageError(p.command + " takes an input and an output");
+    if (p.args.size() == 2) {
+        if (p.demo) UsageError("--demo renders the demo clip: give only the output");
+        o.input = p.args[0];
+        o.output = p.args[1];
+    } else {
+        o.output = p.args[0];
+        // One name alone is the output of the demo clip; an existing file was
+        // more likely meant as the input, and is not replaced without --demo.
+        struct stat st {};
+        if (!p.demo && stat(o.output.c_str(), &st) == 0)
+            UsageError(o.output + " exists: give an output too (" + p.command + " IN OUT), or --demo to replace it");
+    }
+    if (p.command == "render")
+        RunRender(o);
+    else
+        RunStill(o);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    av_log_set_level(AV_LOG_ERROR);
+    InstallStopHandlers();
+    try {
+        Parsed p = Parse(argc, argv);
+        Run(p);
+        if (!p.options.quiet && (p.command == "render" || p.command == "still"))
+            std::fprintf(stderr, "quelvane-host: wrote %s\n", p.options.output.c_str());
+        return kExitOK;
+    } catch (const HostError &e) {
+        std::fprintf(stderr, "quelvane-host: %s\n", e.what());
+        return e.status();
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "quelvane-host: out of memory\n");
+        return kExitRenderFailed;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "quelvane-host: %s\n", e.what());
+        return kExitRenderFailed;
+    }
+}
