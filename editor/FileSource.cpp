@@ -66,6 +66,8 @@ FormatPtr OpenFormat(const std::string &path) {
         if (err == AVERROR(ENOENT)) throw HostError(kExitInput, path + ": no such file");
         if (err == AVERROR(EACCES)) throw HostError(kExitInput, path + ": permission denied");
         if (err == AVERROR_INVALIDDATA) throw HostError(kExitInput, path + ": not a video file");
+        // The container ends before anything it announced: a clip without frames.
+        if (err == AVERROR_EOF) throw HostError(kExitInput, path + ": the clip has no frames");
         throw HostError(kExitInput, path + ": cannot be opened: " + AvErrorText(err));
     }
     FormatPtr fmt(raw);
@@ -489,6 +491,7 @@ std::unique_ptr<ClipSource> OpenFileSource(const std::string &path) {
         throw HostError(kExitInput, path + ": " + std::strerror(errno));
     }
     if (S_ISDIR(st.st_mode)) throw HostError(kExitInput, path + ": is a folder, not a video file");
+    if (S_ISREG(st.st_mode) && st.st_size == 0) throw HostError(kExitInput, path + ": is empty: the clip has no frames");
     return std::make_unique<FileSource>(path);
 }
 

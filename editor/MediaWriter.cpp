@@ -1,10 +1,13 @@
-// H.264 and AAC encoding and muxing of the host's output.
+// H.264 and AAC (or FLAC) encoding and muxing of the host's output.
 #include "MediaWriter.h"
 
 #include "HostError.h"
 #include "PixelConvert.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -58,6 +61,7 @@ MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert
     venc_->color_trc = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
     venc_->color_range = AVCOL_RANGE_MPEG;
     venc_->thread_count = 0;
+    if (s_.keyInterval > 0) venc_->gop_size = s_.keyInterval;
     if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) venc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(venc_->priv_data, "preset", s_.preset.c_str(), 0);
     av_opt_set_double(venc_->priv_data, "crf", s_.crf, 0);
@@ -68,22 +72,26 @@ MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert
     vst_->avg_frame_rate = s_.frameRate;
 
     if (s_.audio) {
-        const AVCodec *aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        if (!aac) throw HostError(kExitRenderFailed, "the AAC encoder is not available");
+        // AAC where the container trims its priming and padding (MP4,
+        // QuickTime); FLAC in Matroska, which cannot, so that the sound ends
+        // exactly with the picture there too.
+        const bool flac = s_.container == "matroska";
+        const AVCodec *codec = avcodec_find_encoder(flac ? AV_CODEC_ID_FLAC : AV_CODEC_ID_AAC);
+        if (!codec) throw HostError(kExitRenderFailed, std::string("the ") + (flac ? "FLAC" : "AAC") + " encoder is not available");
         ast_ = avformat_new_stream(fmt_, nullptr);
-        aenc_ = avcodec_alloc_context3(aac);
+        aenc_ = avcodec_alloc_context3(codec);
         if (!ast_ || !aenc_) throw std::bad_alloc();
-        aenc_->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        aenc_->sample_fmt = flac ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLTP;
         aenc_->sample_rate = s_.sampleRate;
         av_channel_layout_default(&aenc_->ch_layout, s_.channels);
-        aenc_->bit_rate = 96000 * std::min(s_.channels, 2) + 64000 * std::max(0, s_.channels - 2);
+        if (!flac) aenc_->bit_rate = 96000 * std::min(s_.channels, 2) + 64000 * std::max(0, s_.channels - 2);
         aenc_->time_base = AVRational{1, s_.sampleRate};
         if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) aenc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if ((err = avcodec_open2(aenc_, aac, nullptr)) < 0)
-            throw HostError(kExitRenderFailed, "the AAC encoder refused the sound: " + AvErrorText(err));
+        if ((err = avcodec_open2(aenc_, codec, nullptr)) < 0)
+            throw HostError(kExitRenderFailed, "the sound encoder refused the sound: " + AvErrorText(err));
         avcodec_parameters_from_context(ast_->codecpar, aenc_);
         ast_->time_base = aenc_->time_base;
-        fifo_ = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, s_.channels, aenc_->frame_size * 4);
+        fifo_ = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, s_.channels, 8192);
         aframe_ = av_frame_alloc();
         if (!fifo_ || !aframe_) throw std::bad_alloc();
     }
@@ -157,15 +165,26 @@ void MediaWriter::writeAudio(const AudioChunk &chunk) {
 
 void MediaWriter::drainAudio(bool all) {
     const int frameSize = aenc_->frame_size > 0 ? aenc_->frame_size : 1024;
+    std::vector<std::vector<float>> planes(s_.channels, std::vector<float>(frameSize));
+    std::vector<void *> ptrs(s_.channels);
+    for (int c = 0; c < s_.channels; ++c) ptrs[c] = planes[c].data();
     while (av_audio_fifo_size(fifo_) >= frameSize || (all && av_audio_fifo_size(fifo_) > 0)) {
         const int n = std::min(frameSize, av_audio_fifo_size(fifo_));
         av_frame_unref(aframe_);
-        aframe_->format = AV_SAMPLE_FMT_FLTP;
+        aframe_->format = aenc_->sample_fmt;
         aframe_->sample_rate = s_.sampleRate;
         av_channel_layout_copy(&aframe_->ch_layout, &aenc_->ch_layout);
         aframe_->nb_samples = n;
         if (av_frame_get_buffer(aframe_, 0) < 0) throw std::bad_alloc();
-        av_audio_fifo_read(fifo_, reinterpret_cast<void **>(aframe_->data), n);
+        av_audio_fifo_read(fifo_, ptrs.data(), n);
+        if (aenc_->sample_fmt == AV_SAMPLE_FMT_FLTP) {
+            for (int c = 0; c < s_.channels; ++c) std::memcpy(aframe_->data[c], planes[c].data(), sizeof(float) * n);
+        } else {  // interleaved 16-bit
+            auto *out = reinterpret_cast<int16_t *>(aframe_->data[0]);
+            for (int i = 0; i < n; ++i)
+                for (int c = 0; c < s_.channels; ++c)
+                    *out++ = static_cast<int16_t>(std::lrint(std::clamp(planes[c][i], -1.0f, 1.0f) * 32767.0f));
+        }
         aframe_->pts = audioPts_;
         audioPts_ += n;
         encode(aenc_, ast_, aframe_);

@@ -1,5 +1,6 @@
 // MediaWriter.h: the encoder and muxer of the host's output. Video is H.264
-// (libx264, yuv420p, constant quality), sound AAC, in the container that the
+// (libx264, yuv420p, constant quality), sound AAC (FLAC in Matroska), in the
+// container that the
 // output's extension names. Frames are written in order, one frame of sound
 // per frame of picture, so the sound is exactly as long as the video.
 //
@@ -32,6 +33,7 @@ struct WriterSettings {
     AVRational frameRate{30, 1};
     int crf = 18;
     std::string preset = "medium";
+    int keyInterval = 0;    // frames between key frames; 0: the encoder's default
     bool audio = false;
     int sampleRate = 48000;
     int channels = 2;

@@ -8,6 +8,11 @@
 
 namespace qvhost {
 
+namespace {
+// A request this many frames ahead of the reader is reached by reading on.
+constexpr int64_t kSkipAhead = 8;
+}  // namespace
+
 FrameReader::FrameReader(ClipSource &source, AllocateBuffer allocate, FreeBuffer free, int depth, bool withAudio)
     : source_(source), allocate_(std::move(allocate)), free_(std::move(free)), depth_(std::max(1, depth)),
       withAudio_(withAudio), end_(source.info().frameCount) {
@@ -70,19 +75,18 @@ FrameReader::Slot *FrameReader::acquire(int64_t n, int width, int height, bool h
     std::unique_lock<std::mutex> lk(m_);
     const bool same = plan_.active && plan_.width == width && plan_.height == height &&
                       plan_.highQuality == highQuality;
-    bool ahead = false;
+    // Frame n is on its way when it is read ahead already, being read, or a
+    // few frames ahead of the reader (which then skips to it).
+    bool onItsWay = false;
     if (same) {
-        for (Slot *s : ready_) ahead |= s->index == n;
-        ahead |= busy_ && busy_->index == n && busy_->generation == plan_.generation;
-        ahead |= plan_.next == n && std::none_of(ready_.begin(), ready_.end(), [n](Slot *s) { return s->index > n; });
-    }
-    if (ahead) {
-        // Drop what was read ahead before n (the caller skipped it).
-        while (!ready_.empty() && ready_.front()->index < n) {
-            idle_.push_back(ready_.front());
-            ready_.pop_front();
+        for (Slot *s : ready_) onItsWay |= s->index == n;
+        onItsWay |= busy_ && busy_->index == n && busy_->generation == plan_.generation;
+        if (!onItsWay && n >= plan_.next && n - plan_.next <= kSkipAhead) {
+            plan_.next = n;
+            onItsWay = true;
         }
-    } else {
+    }
+    if (!onItsWay) {
         // The frame in progress is put down first, so that the slots can be
         // reorganised safely.
         cv_.wait(lk, [this] { return busy_ == nullptr; });
@@ -91,17 +95,24 @@ FrameReader::Slot *FrameReader::acquire(int64_t n, int width, int height, bool h
     if (n >= end_) end_ = n + 1;  // a frame past the read-ahead limit is still served
     cv_.notify_all();
     for (;;) {
-        if (!ready_.empty() && ready_.front()->index == n) break;
+        // Frames read ahead before n are of no use (the caller skipped them).
+        while (!ready_.empty() && ready_.front()->index < n) {
+            idle_.push_back(ready_.front());
+            ready_.pop_front();
+            cv_.notify_all();
+        }
+        if (!ready_.empty()) break;
         // Every buffer lent out and none left to decode into: add one.
-        if (idle_.empty() && busy_ == nullptr && ready_.empty()) idle_.push_back(addSlot(width, height));
-        cv_.notify_all();
-        cv_.wait(lk, [&] {
-            return (!ready_.empty() && ready_.front()->index == n) || (idle_.empty() && busy_ == nullptr && ready_.empty());
-        });
+        if (idle_.empty() && busy_ == nullptr) {
+            idle_.push_back(addSlot(width, height));
+            cv_.notify_all();
+        }
+        cv_.wait(lk, [this] { return !ready_.empty() || (idle_.empty() && busy_ == nullptr); });
     }
     Slot *s = ready_.front();
     ready_.pop_front();
     cv_.notify_all();
+    if (s->index != n) s->error = "internal: frame " + std::to_string(n) + " was not read";
     if (!s->error.empty()) {
         idle_.push_back(s);
         std::string message = s->error;

@@ -52,9 +52,9 @@ const char kUsage[] =
     "  --thumb-offset N        still: the frame shown, counted from --start (default 0)\n"
     "  --demo                  render: use the demo clip even though OUT exists\n"
     "\n"
-    "The output's extension chooses the container: .mp4, .mov, .mkv (H.264 video,\n"
-    "AAC sound). It is written to a temporary file in the same folder and renamed\n"
-    "when complete; an existing output is replaced.\n"
+    "The output's extension chooses the container: .mp4, .mov (H.264 video, AAC\n"
+    "sound) or .mkv (H.264, FLAC). It is written to a temporary file in the same\n"
+    "folder and renamed when complete; an existing output is replaced.\n";
     "\n"
     "Exit status:\n"
     "  0    success\n"

@@ -1,0 +1,213 @@
+// The read-ahead reader, the encoder queue and the output file.
+#include "HostError.h"
+#include "MediaFixtures.h"
+#include "MediaWriter.h"
+#include "OutputFile.h"
+#include "Pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace qvhost;
+using qvtest::TempDir;
+
+namespace {
+
+// Plain heap buffers stand in for graphics worlds; counts what is alive.
+struct Buffers {
+    int live = 0;
+    AllocateBuffer allocate() {
+        return [this](int w, int h) {
+            ++live;
+            FrameBuffer b;
+            b.rowBytes = 4L * w + 16;
+            b.pixels = new uint8_t[static_cast<size_t>(b.rowBytes) * h];
+            b.width = w;
+            b.height = h;
+            return b;
+        };
+    }
+    FreeBuffer release() {
+        return [this](const FrameBuffer &b) {
+            --live;
+            delete[] b.pixels;
+        };
+    }
+};
+
+// A clip source that paints marks and counts what it was asked for.
+class MarkSource : public ClipSource {
+public:
+    MarkSource() {
+        info_.width = 64;
+        info_.height = 40;
+        info_.frameRate = AVRational{30, 1};
+        info_.frameCount = 100;
+        info_.hasAudio = true;
+        info_.sampleRate = 48000;
+        info_.channels = 1;
+    }
+    const ClipInfo &info() const override { return info_; }
+    void readVideo(int64_t n, int w, int h, bool, uint8_t *px, long rb) override {
+        ++reads;
+        if (n == failAt) throw HostError(kExitRenderFailed, "damaged frame " + std::to_string(n));
+        qvtest::PaintMarks(px, rb, w, h, static_cast<int>(n));
+    }
+    void readAudio(int64_t n, AudioChunk &out) override {
+        out.resize(1, 1600);
+        out.planes[0][0] = static_cast<float>(n);
+    }
+    std::atomic<int> reads{0};
+    int64_t failAt = -1;
+
+private:
+    ClipInfo info_;
+};
+
+int Marks(const FrameReader::Slot *s) { return qvtest::ReadMarks(s->buf.pixels, s->buf.rowBytes, s->buf.width, s->buf.height); }
+
+TEST(FrameReader, ReadsAheadAndRestartsOnlyWhenItMust) {
+    MarkSource src;
+    Buffers bufs;
+    {
+        FrameReader reader(src, bufs.allocate(), bufs.release(), 3, true);
+        for (int n = 0; n < 40; ++n) {
+            FrameReader::Slot *s = reader.acquire(n, 64, 40, true);
+            ASSERT_EQ(Marks(s), n);
+            EXPECT_EQ(s->audio.planes[0][0], static_cast<float>(n));
+            reader.release(s);
+        }
+        EXPECT_EQ(reader.restarts(), 1) << "a clip read in order starts the reader once";
+        // Skipping ahead inside the read-ahead is served too.
+        FrameReader::Slot *s = reader.acquire(41, 64, 40, true);
+        EXPECT_EQ(Marks(s), 41);
+        reader.release(s);
+        EXPECT_EQ(reader.restarts(), 1);
+        // Backwards, another size, another quality: restarts, right frame.
+        s = reader.acquire(10, 64, 40, true);
+        EXPECT_EQ(Marks(s), 10);
+        reader.release(s);
+        s = reader.acquire(11, 32, 20, true);
+        EXPECT_EQ(s->buf.width, 32);
+        EXPECT_EQ(Marks(s), 11);
+        reader.release(s);
+        s = reader.acquire(12, 32, 20, false);
+        EXPECT_EQ(Marks(s), 12);
+        reader.release(s);
+        EXPECT_EQ(reader.restarts(), 4);
+        EXPECT_THROW(reader.acquire(100, 32, 20, false), HostError);
+        EXPECT_THROW(reader.acquire(-1, 32, 20, false), HostError);
+    }
+    EXPECT_EQ(bufs.live, 0) << "every buffer freed";
+}
+
+TEST(FrameReader, StopsAtTheEndItWasGivenAndSurvivesHoarding) {
+    MarkSource src;
+    Buffers bufs;
+    FrameReader reader(src, bufs.allocate(), bufs.release(), 2, false);
+    reader.setEnd(5);
+    // Keep every frame lent: the reader must make more buffers, not hang.
+    std::vector<FrameReader::Slot *> held;
+    for (int n = 0; n < 5; ++n) {
+        held.push_back(reader.acquire(n, 64, 40, true));
+        EXPECT_EQ(Marks(held.back()), n);
+    }
+    for (auto *s : held) reader.release(s);
+    usleep(20000);
+    EXPECT_EQ(src.reads.load(), 5) << "nothing read past the end";
+    // A frame past the end is still served when asked for.
+    FrameReader::Slot *s = reader.acquire(7, 64, 40, true);
+    EXPECT_EQ(Marks(s), 7);
+    reader.release(s);
+}
+
+TEST(FrameReader, AFailedFrameIsReportedAndTheNextOneStillComes) {
+    MarkSource src;
+    src.failAt = 3;
+    Buffers bufs;
+    FrameReader reader(src, bufs.allocate(), bufs.release(), 3, false);
+    for (int n = 0; n < 3; ++n) reader.release(reader.acquire(n, 64, 40, true));
+    try {
+        reader.acquire(3, 64, 40, true);
+        ADD_FAILURE() << "frame 3 did not fail";
+    } catch (const HostError &e) {
+        EXPECT_NE(std::string(e.what()).find("damaged frame 3"), std::string::npos);
+    }
+    FrameReader::Slot *s = reader.acquire(4, 64, 40, true);
+    EXPECT_EQ(Marks(s), 4);
+    reader.release(s);
+}
+
+TEST(EncodeQueue, WritesInOrderAndReportsWriteErrors) {
+    TempDir dir;
+    Buffers bufs;
+    WriterSettings ws;
+    ws.path = dir.file("q.mkv");
+    ws.container = ContainerFor(ws.path);
+    ws.width = 64;
+    ws.height = 40;
+    ws.preset = "ultrafast";
+    {
+        MediaWriter writer(ws);
+        EncodeQueue q(writer, bufs.allocate(), bufs.release(), 64, 40, 2);
+        for (int n = 0; n < 30; ++n) {
+            EncodeQueue::Target *t = q.acquire();
+            qvtest::PaintMarks(t->buf.pixels, t->buf.rowBytes, 64, 40, n);
+            q.submit(t);
+        }
+        q.finish();
+    }
+    EXPECT_EQ(bufs.live, 0);
+    auto src = OpenFileSource(ws.path);
+    ASSERT_EQ(src->info().frameCount, 30);
+    std::vector<uint8_t> px(64 * 40 * 4);
+    for (int n : {0, 17, 29}) {
+        src->readVideo(n, 64, 40, true, px.data(), 256);
+        EXPECT_EQ(qvtest::ReadMarks(px.data(), 256, 64, 40), n);
+    }
+}
+
+TEST(OutputFile, NothingUnderTheNameUntilCommitted) {
+    TempDir dir;
+    const std::string out = dir.file("out.mp4");
+    {
+        OutputFile f(out);
+        EXPECT_TRUE(std::filesystem::exists(f.tempPath()));
+        EXPECT_EQ(std::filesystem::path(f.tempPath()).parent_path(), std::filesystem::path(dir.path()));
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "an abandoned output leaves nothing";
+    std::ofstream(out) << "previous";
+    {
+        OutputFile f(out);
+        std::ofstream(f.tempPath()) << "new";
+        f.commit();
+    }
+    std::ifstream in(out);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(OutputFile, RefusesFoldersItCannotWriteAndTheInput) {
+    TempDir dir;
+    for (const std::string &bad : {dir.file("no/such/folder/out.mp4"), std::string("/proc/out.mp4"), dir.path()}) {
+        try {
+            OutputFile f(bad);
+            ADD_FAILURE() << bad << " accepted";
+        } catch (const HostError &e) {
+            EXPECT_EQ(e.status(), kExitOutput) << e.what();
+        }
+    }
+    std::ofstream(dir.file("in.mp4")) << "x";
+    std::filesystem::create_hard_link(dir.file("in.mp4"), dir.file("link.mp4"));
+    EXPECT_THROW(CheckNotSameFile(dir.file("in.mp4"), dir.file("link.mp4")), HostError);
+    EXPECT_THROW(CheckNotSameFile(dir.file("in.mp4"), dir.path() + "/./in.mp4"), HostError);
+    EXPECT_NO_THROW(CheckNotSameFile(dir.file("in.mp4"), dir.file("other.mp4")));
+}
+
+}  // namespace
