@@ -54,7 +54,7 @@ const char kUsage[] =
     "\n"
     "The output's extension chooses the container: .mp4, .mov (H.264 video, AAC\n"
     "sound) or .mkv (H.264, FLAC). It is written to a temporary file in the same\n"
-    "folder and renamed when complete; an existing output is replaced.\n";
+    "folder and renamed when complete; an existing output is replaced.\n"
     "\n"
     "Exit status:\n"
     "  0    success\n"
