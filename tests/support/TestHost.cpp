@@ -118,7 +118,93 @@ struct HostCallbacks {
         if (host->ShouldFail("MixAudio", &failure)) return failure;
         return host->mixAudioResult;
     }
+    static HYPluginResult GetFrame(void *instance, SInt32 frameNumber, GWorldPtr *outFrame, SInt16 width,
+                                   SInt16 height, HYRefDVQuality quality, SInt16 *outVolume, void **outCookie) {
+        TestHost *host = Owner(instance);
+        if (!host) return kPluginFailed;
+        host->Record("GetFrame", {P(instance), frameNumber, P(outFrame), width, height, quality, P(outVolume),
+                                  P(outCookie)});
+        if (!outFrame || !outCookie) return kPluginBadParams;
+        HYPluginResult failure;
+        if (host->ShouldFail("GetFrame", &failure)) return failure;
+        if (frameNumber < 0 || frameNumber >= host->clipFrames) return kPluginCantGetNeededFrame;
+        if (host->forcedFrameWidth > 0) width = host->forcedFrameWidth;
+        if (host->forcedFrameHeight > 0) height = host->forcedFrameHeight;
+        Rect r{0, 0, height, width};
+        GWorldPtr world = nullptr;
+        if (NewGWorld(&world, 32, &r, nullptr, nullptr, 0) != noErr || !world) return kPluginOutOfMemory;
+        PixMapHandle pm = GetGWorldPixMap(world);
+        LockPixels(pm);
+        UInt8 argb[4];
+        TestHost::FrameColor(frameNumber, argb);
+        auto *base = reinterpret_cast<UInt8 *>(GetPixBaseAddr(pm));
+        const long rowBytes = GetPixRowBytes(pm);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) std::memcpy(base + y * rowBytes + 4 * x, argb, 4);
+        void *cookie = reinterpret_cast<void *>(host->nextFrameCookie_++);
+        host->lentFrames_[cookie] = world;
+        *outFrame = world;
+        *outCookie = cookie;
+        if (outVolume) *outVolume = 256;
+        return kPluginOK;
+    }
+
+    static HYPluginResult ReleaseFrame(void *instance, void *cookie) {
+        TestHost *host = Owner(instance);
+        if (!host) return kPluginFailed;
+        host->Record("ReleaseFrame", {P(instance), P(cookie)});
+        auto it = host->lentFrames_.find(cookie);
+        if (it == host->lentFrames_.end()) {
+            ++host->foreignReleases_;
+            return kPluginBadParams;
+        }
+        DisposeGWorld(it->second);
+        host->lentFrames_.erase(it);
+        HYPluginResult failure;
+        if (host->ShouldFail("ReleaseFrame", &failure)) return failure;
+        return kPluginOK;
+    }
+
+    static HYPluginResult Blit(const PixMap *source, PixMap *dest, const Rect *sourceRect, const Rect *destRect,
+                               SInt16 opacity) {
+        TestHost *host = gCurrentHost;
+        if (!host) return kPluginFailed;
+        const Rect sr = sourceRect ? *sourceRect : Rect{};
+        const Rect dr = destRect ? *destRect : Rect{};
+        host->Record("Blit", {P(source), P(dest), sr.top, sr.left, sr.bottom, sr.right, dr.top, dr.left, dr.bottom,
+                              dr.right, opacity});
+        if (!source || !dest || !sourceRect || !destRect) return kPluginBadParams;
+        HYPluginResult failure;
+        if (host->ShouldFail("Blit", &failure)) return failure;
+        const int sw = sr.right - sr.left, sh = sr.bottom - sr.top, dw = dr.right - dr.left, dh = dr.bottom - dr.top;
+        if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return kPluginOK;
+        const int a = opacity < 0 ? 0 : opacity > 255 ? 255 : opacity;
+        const long srb = source->rowBytes & 0x3FFF, drb = dest->rowBytes & 0x3FFF;
+        for (int y = dr.top; y < dr.bottom; ++y) {
+            if (y < dest->bounds.top || y >= dest->bounds.bottom) continue;
+            const int sy = sr.top + (y - dr.top) * sh / dh;
+            if (sy < source->bounds.top || sy >= source->bounds.bottom) continue;
+            for (int x = dr.left; x < dr.right; ++x) {
+                if (x < dest->bounds.left || x >= dest->bounds.right) continue;
+                const int sx = sr.left + (x - dr.left) * sw / dw;
+                if (sx < source->bounds.left || sx >= source->bounds.right) continue;
+                const UInt8 *s = reinterpret_cast<const UInt8 *>(source->baseAddr) +
+                                 (sy - source->bounds.top) * srb + 4 * (sx - source->bounds.left);
+                UInt8 *d = reinterpret_cast<UInt8 *>(dest->baseAddr) + (y - dest->bounds.top) * drb +
+                           4 * (x - dest->bounds.left);
+                for (int c = 0; c < 4; ++c) d[c] = static_cast<UInt8>((s[c] * a + d[c] * (255 - a) + 127) / 255);
+            }
+        }
+        return kPluginOK;
+    }
 };
+
+void TestHost::FrameColor(SInt32 frameNumber, UInt8 argb[4]) {
+    argb[0] = 255;
+    argb[1] = static_cast<UInt8>(frameNumber & 0xFF);
+    argb[2] = 200;
+    argb[3] = 100;
+}
 
 TestHost::TestHost() : previous_(gCurrentHost) {
     procs_.NewPtr = &HostCallbacks::NewPtr;
@@ -129,11 +215,15 @@ TestHost::TestHost() : previous_(gCurrentHost) {
     procs_.GetFilterInfo = &HostCallbacks::GetFilterInfo;
     procs_.ReleaseFilterInfo = &HostCallbacks::ReleaseFilterInfo;
     procs_.MixAudio = &HostCallbacks::MixAudio;
+    procs_.GetFrame = &HostCallbacks::GetFrame;
+    procs_.ReleaseFrame = &HostCallbacks::ReleaseFrame;
+    procs_.Blit = &HostCallbacks::Blit;
     for (float &v : filterInfo_.sliderValues) v = 0.5f;
     gCurrentHost = this;
 }
 
 TestHost::~TestHost() {
+    for (auto &lent : lentFrames_) DisposeGWorld(lent.second);
     if (gCurrentHost == this) gCurrentHost = previous_;
 }
 

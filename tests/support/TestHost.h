@@ -3,6 +3,7 @@
 // call with its arguments, can be told to fail a call with a given result or
 // to run out of memory, and hands out platform Memory Manager blocks from its
 // allocator callbacks, counting those still outstanding for leak checks.
+// It also lends frames (GetFrame, ReleaseFrame) and blends (Blit).
 // MakeParams builds a parameter block wired to it, and PluginBundle loads the
 // built bundle library (QUELVANE_BUNDLE) and calls its exported `main`.
 //
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "HYPluginInterface.h"
+#include "quickdraw/QuickDraw.h"
 
 namespace qvtest {
 
@@ -96,6 +98,28 @@ public:
     // Result of MixAudio (the plug-in hands it on as the request's result).
     HYPluginResult mixAudioResult = kPluginOK;
 
+    // ---- Frames (GetFrame / ReleaseFrame) ---------------------------------
+    // GetFrame lends a new 32-bit world of the asked size, every pixel the
+    // colour FrameColor(frameNumber); a frame number outside [0, clipFrames)
+    // answers kPluginCantGetNeededFrame without a frame. ReleaseFrame takes
+    // a lent frame back (and disposes of it); any other cookie is counted as
+    // foreign and answers kPluginBadParams.
+    SInt32 clipFrames = 300;
+    // When set, GetFrame lends frames of this size whatever was asked.
+    SInt16 forcedFrameWidth = 0;
+    SInt16 forcedFrameHeight = 0;
+    // Memory order A, R, G, B: opaque, red = frame number's low byte, green
+    // 200, blue 100.
+    static void FrameColor(SInt32 frameNumber, UInt8 argb[4]);
+    int FramesOutstanding() const { return static_cast<int>(lentFrames_.size()); }
+    int ForeignReleases() const { return foreignReleases_; }
+
+    // ---- Blit ------------------------------------------------------------------
+    // Blit records (source, dest, source rect top/left/bottom/right, dest rect
+    // top/left/bottom/right, opacity) and blends for real: every byte becomes
+    // (s * opacity + d * (255 - opacity)) / 255 rounded, nearest-pixel scaling,
+    // clipped to both maps.
+
 private:
     friend struct HostCallbacks;
     struct Failure {
@@ -112,6 +136,9 @@ private:
     std::set<const void *> liveBlocks_;
     int foreignDisposals_ = 0;
     HYPluginFilterInfo filterInfo_{};
+    std::map<void *, GWorldPtr> lentFrames_;
+    long nextFrameCookie_ = 0x1000;
+    int foreignReleases_ = 0;
     bool lendsFilterInfo_ = true;
     int filterInfoLent_ = 0;
     TestHost *previous_ = nullptr;

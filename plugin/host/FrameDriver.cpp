@@ -1,0 +1,203 @@
+// The frame driver: one do-frame request, the place-holder still, and the
+// work-buffer render between the host's frame and its target.
+#include "host/FrameDriver.h"
+
+#include "engine/callpixelfx.h"
+#include "host/EffectRun.h"
+
+#include <cstring>
+
+namespace {
+
+// Low quality only for a proxy render of a small frame.
+HYRefDVQuality QualityFor(const PluginParams *params, SInt16 height) {
+    return (params->proxyOnly && height <= 259) ? kDVLowQuality : kDVHighQuality;
+}
+
+// Copies srcRect of source into dstRect of dest, source pixels locked meanwhile.
+void CopyWorld(GWorldPtr source, GWorldPtr dest, const Rect &srcRect, const Rect &dstRect) {
+    PixMapHandle srcPM = GetGWorldPixMap(source);
+    const GWorldFlags srcState = GetPixelsState(srcPM);
+    LockPixels(srcPM);
+    PixMapHandle dstPM = GetGWorldPixMap(dest);
+    const GWorldFlags dstState = GetPixelsState(dstPM);
+    LockPixels(dstPM);
+    CopyBits(GetPortBitMapForCopyBits(source), GetPortBitMapForCopyBits(dest), &srcRect, &dstRect, srcCopy, nullptr);
+    SetPixelsState(dstPM, dstState);
+    SetPixelsState(srcPM, srcState);
+}
+
+} // namespace
+
+SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, SInt32 fadeOutFrames) {
+    if (!(fadeInFrames > 0 || fadeOutFrames != 0)) return -1;
+    double percent;
+    if (renderFrame < fadeInFrames) {
+        percent = static_cast<double>(renderFrame) / fadeInFrames;
+    } else if (renderFrame > frameCount - fadeOutFrames && fadeOutFrames > 0) {
+        percent = static_cast<double>(frameCount - renderFrame) / fadeOutFrames;
+    } else {
+        // Past the end with no fade-out, or a negative fade-out: no fade
+        // (the blend would divide by nothing or leave 0 to 255).
+        return -1;
+    }
+    if (percent < 0.0) percent = 0.0;
+    if (percent > 1.0) percent = 1.0;
+    return static_cast<SInt16>(255.0 * (1.0 - percent));
+}
+
+HYPluginResult EffectDrive(SInt16 which, PluginParams *params) {
+    (void)which;
+    if (!params || !params->clientData) return kPluginBadParams;
+    EffectData *data = static_cast<EffectData *>(params->clientData);
+    HYProcs *procs = params->procs;
+
+    CGrafPtr savedPort = nullptr;
+    GDHandle savedDevice = nullptr;
+    GetGWorld(&savedPort, &savedDevice);
+    SetGWorld(params->frame, nullptr);
+
+    const SInt16 width = static_cast<SInt16>(params->frameRect.right - params->frameRect.left);
+    const SInt16 height = static_cast<SInt16>(params->frameRect.bottom - params->frameRect.top);
+    const SInt32 frame = params->startFrame + params->renderFrame;
+    gMostRecentStartFrame = params->startFrame;
+    gMostRecentFrameCount = params->frameCount;
+
+    HYPluginResult result = kPluginOK;
+    GWorldPtr source = nullptr;
+    void *cookie = nullptr;
+    bool fetched = false;
+    GWorldPtr keep = nullptr;
+    bool keepFailed = false;
+    SInt16 opacity = 0;
+
+    if (frame >= 0) {
+        SInt16 volume = 0;
+        result = procs->GetFrame(params->instance, frame, &source, width, height, QualityFor(params, height), &volume,
+                                 &cookie);
+        if (result == kPluginOK) {
+            fetched = true;
+            const Rect rect = {0, 0, height, width};
+            const SInt16 fade =
+                FadeOpacity(params->renderFrame, params->frameCount, data->fadeInFrames, data->fadeOutFrames);
+            if (fade >= 0) {
+                const QDErr err = NewGWorld(&keep, 32, &rect, nullptr, nullptr, 0);
+                if (err != noErr || !keep) {
+                    // The frame cannot be rendered: reported as a failure even
+                    // when the platform gave no error code.
+                    if (keep) DisposeGWorld(keep);
+                    keep = nullptr;
+                    keepFailed = true;
+                } else {
+                    CopyWorld(source, keep, rect, rect);
+                    opacity = fade;
+                }
+            }
+            if (!keepFailed) {
+                result = ApplyEffect(source, params);
+                if (keep) {
+                    PixMapHandle keepPM = GetGWorldPixMap(keep);
+                    PixMapHandle framePM = GetGWorldPixMap(params->frame);
+                    const GWorldFlags keepState = GetPixelsState(keepPM);
+                    const GWorldFlags frameState = GetPixelsState(framePM);
+                    LockPixels(keepPM);
+                    LockPixels(framePM);
+                    Rect sourceBounds;
+                    GetPortBounds(source, &sourceBounds);
+                    result = procs->Blit(*keepPM, *framePM, &sourceBounds, &params->frameRect, opacity);
+                    SetPixelsState(framePM, frameState);
+                    SetPixelsState(keepPM, keepState);
+                }
+                if (result == kPluginOK && !params->proxyOnly) result = procs->MixAudio(params->instance, cookie, 256);
+            }
+        }
+    }
+
+    // Only a frame the host lent is given back.
+    if (fetched) {
+        const HYPluginResult released = procs->ReleaseFrame(params->instance, cookie);
+        if (result == kPluginOK) result = released;
+    }
+    if (keep) DisposeGWorld(keep);
+    SetGWorld(savedPort, savedDevice);
+    if (result == kPluginOK && keepFailed) result = kPluginFailed;
+    return result;
+}
+
+HYPluginResult MakeEffectPlaceHolder(SInt16 which, PluginParams *params) {
+    if (!params) return kPluginBadParams;
+    CGrafPtr savedPort = nullptr;
+    GDHandle savedDevice = nullptr;
+    GetGWorld(&savedPort, &savedDevice);
+    SetGWorld(params->frame, nullptr);
+
+    PluginParams copy;
+    std::memcpy(&copy, params, sizeof copy);
+    // The still is a run of its own: a run the host's block holds stays intact.
+    copy.clientData = nullptr;
+    copy.renderFrame = copy.getInfo.bestThumbOffset;
+    copy.selector = kPlugInitialize;
+    const HYPluginResult result = EffectBegin(which, &copy);
+    if (result == kPluginOK) {
+        copy.selector = kPlugDoFrame;
+        (void)EffectDrive(which, &copy);
+    }
+    // Ended whenever it holds a run, also when initialize failed after
+    // allocating it: the copy is dropped on return and nothing may leak.
+    if (copy.clientData) {
+        copy.selector = kPlugTerminate;
+        (void)EffectEnd(which, &copy);
+    }
+
+    SetGWorld(savedPort, savedDevice);
+    return result;
+}
+
+HYPluginResult ApplyEffect(GWorldPtr sourceFrame, PluginParams *params) {
+    EffectData *data = static_cast<EffectData *>(params->clientData);
+    Rect rect;
+    GetPortBounds(sourceFrame, &rect);
+    OffsetRect(&rect, static_cast<SInt16>(-rect.left), static_cast<SInt16>(-rect.top));
+
+    PixMapHandle srcPM = GetGWorldPixMap(sourceFrame);
+    const GWorldFlags srcState = GetPixelsState(srcPM);
+    LockPixels(srcPM);
+
+    data->effectGWorld = nullptr;
+    const QDErr err = NewGWorld(&data->effectGWorld, 32, &rect, nullptr, nullptr, 0);
+    const bool made = err == noErr && data->effectGWorld;
+    if (made) {
+        PixMapHandle workPM = GetGWorldPixMap(data->effectGWorld);
+        const GWorldFlags workState = GetPixelsState(workPM);
+        LockPixels(workPM);
+        CopyBits(GetPortBitMapForCopyBits(sourceFrame), GetPortBitMapForCopyBits(data->effectGWorld), &rect, &rect,
+                 srcCopy, nullptr);
+        ApplyLineArtEffect(sourceFrame, data->effectGWorld, params);
+        PixMapHandle framePM = GetGWorldPixMap(params->frame);
+        const GWorldFlags frameState = GetPixelsState(framePM);
+        LockPixels(framePM);
+        CopyBits(GetPortBitMapForCopyBits(data->effectGWorld), GetPortBitMapForCopyBits(params->frame), &rect,
+                 &params->frameRect, srcCopy, nullptr);
+        SetPixelsState(framePM, frameState);
+        SetPixelsState(workPM, workState);
+    }
+    SetPixelsState(srcPM, srcState);
+    if (data->effectGWorld) DisposeGWorld(data->effectGWorld);
+    data->effectGWorld = nullptr;
+
+    if (made) return kPluginOK;
+    return err == memFullErr ? kPluginOutOfMemory : kPluginFailed;
+}
+
+void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, PluginParams *params) {
+    EffectData *data = static_cast<EffectData *>(params->clientData);
+    CGrafPtr savedPort = nullptr;
+    GDHandle savedDevice = nullptr;
+    GetGWorld(&savedPort, &savedDevice);
+    SetGWorld(targetFrame, nullptr);
+    SInt16 opacity = 0;
+    DoEffect(data->pascalData, params, sourceFrame, targetFrame, params->renderFrame, data->fadeInFrames,
+             data->fadeOutFrames, params->frameCount, data->sliderValues[0], data->sliderValues[1],
+             data->sliderValues[2], &opacity);
+    SetGWorld(savedPort, savedDevice);
+}

@@ -1,0 +1,41 @@
+// FrameDriver.h: the per-frame work of a render run. EffectDrive answers a
+// do-frame request: it fetches the source frame from the host, renders the
+// effect through a work buffer into the host's target, blends the untouched
+// frame over it inside the fades and passes the frame's sound through.
+// MakeEffectPlaceHolder renders one frame as a stand-alone run for the host's
+// place-holder still.
+//
+// Ownership: the host owns the parameter block, its frames and the target;
+// every buffer made here (the work buffer, the keep-copy for a fade) is
+// disposed of before the request returns, and every frame fetched is given
+// back. The current graphics world and device are restored before returning.
+#ifndef QUELVANE_FRAMEDRIVER_H
+#define QUELVANE_FRAMEDRIVER_H
+
+#include "HYPluginInterface.h"
+#include "quickdraw/QuickDraw.h"
+
+// Do-frame request. kPluginBadParams without a render run in clientData.
+HYPluginResult EffectDrive(SInt16 which, PluginParams *params);
+
+// Place-holder request: initialize, one do-frame at getInfo.bestThumbOffset
+// and terminate, on a private copy of the block that starts without a run,
+// so that a run the host's block holds is left alone. Answers the result of
+// the initialize step.
+HYPluginResult MakeEffectPlaceHolder(SInt16 which, PluginParams *params);
+
+// Renders sourceFrame through a new work buffer into params->frame at
+// params->frameRect. kPluginOutOfMemory or kPluginFailed when the work buffer
+// cannot be made (the target is then unchanged).
+HYPluginResult ApplyEffect(GWorldPtr sourceFrame, PluginParams *params);
+
+// The engine's render of sourceFrame into targetFrame with the run's
+// configuration copy, with targetFrame as the current port.
+void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, PluginParams *params);
+
+// The fade opacity of frame renderFrame of a clip of frameCount frames: 255
+// on the first frame of a fade-in, falling toward the inside of the clip,
+// rising again through the fade-out. -1 when the frame lies in no fade.
+SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, SInt32 fadeOutFrames);
+
+#endif // QUELVANE_FRAMEDRIVER_H
