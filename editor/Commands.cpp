@@ -4,6 +4,7 @@
 #include "HostError.h"
 #include "MediaWriter.h"
 #include "OutputFile.h"
+#include "corefoundation/CFString.h"
 
 #include <chrono>
 #include <cinttypes>
@@ -114,7 +115,16 @@ void RunInfo(const CommandOptions &o) {
     AskInfo(session, params, selected);
     const HYPluginGetInfo &g = params.getInfo;
     const HY2PluginGetInfo &g2 = params.getInfo2;
-    auto text = [](const char *s, size_t n) { return std::string(s, strnlen(s, n)); };
+    // The plug-in's texts are Mac Roman; the terminal wants UTF-8.
+    auto text = [](const char *s, size_t n) {
+        const std::string raw(s, strnlen(s, n));
+        CFStringRef str = CFStringCreateWithCString(kCFAllocatorDefault, raw.c_str(), kCFStringEncodingMacRoman);
+        if (!str) return raw;
+        char utf8[1024];
+        const bool ok = CFStringGetCString(str, utf8, sizeof utf8, kCFStringEncodingUTF8);
+        CFRelease(str);
+        return ok ? std::string(utf8) : raw;
+    };
     std::printf("plug-in:        %s\n", plugin.libraryPath().c_str());
     std::printf("type:           %d%s\n", g.pluginType, g.pluginType == kPluginFilterType ? " (filter)" : "");
     std::printf("group:          %s\n", text(g2.group, sizeof g2.group).c_str());

@@ -8,6 +8,7 @@
 #include "corefoundation/CFBundle.h"
 #include "engine/DataHandling.h"
 #include "host/EffectRun.h"
+#include "host/FrameDriver.h"
 #include "resources/Resources.h"
 
 Boolean gPascalInited = false;
@@ -35,6 +36,8 @@ HYPluginResult Dispatch(SInt16 which, PluginParams *params) {
     case kPlugGetInfo: return EffectGetInfo(which, params);
     case kPlugInitialize: return EffectBegin(which, params);
     case kPlugTerminate: return EffectEnd(which, params);
+    case kPlugDoFrame: return EffectDrive(which, params);
+    case kPlugFilePlaceHolder: return MakeEffectPlaceHolder(which, params);
     default: return kPluginOK;
     }
 }
