@@ -151,9 +151,12 @@ void RunRender(const CommandOptions &o) {
     const Job job = PlanJob(o, clip);
     CheckStop();
 
-    OutputFile out(o.output);
+    // OUT.null: render and convert every frame, write nothing (for timing).
+    const bool null = container == "null";
+    std::unique_ptr<OutputFile> out;
+    if (!null) out = std::make_unique<OutputFile>(o.output);
     WriterSettings ws;
-    ws.path = out.tempPath();
+    ws.path = null ? std::string() : out->tempPath();
     ws.container = container;
     ws.width = job.width & ~1;  // 4:2:0 needs even sizes: an odd last row or column is left out
     ws.height = job.height & ~1;
@@ -217,7 +220,7 @@ void RunRender(const CommandOptions &o) {
     terminate();
     CheckStop();
     encoder.finish();
-    out.commit();
+    if (out) out->commit();
 }
 
 void RunStill(const CommandOptions &o) {

@@ -19,6 +19,7 @@ extern "C" {
 namespace qvhost {
 
 std::string ContainerFor(const std::string &name) {
+    if (name.size() >= 5 && name.compare(name.size() - 5, 5, ".null") == 0) return "null";
     const AVOutputFormat *of = av_guess_format(nullptr, name.c_str(), nullptr);
     if (!of)
         throw HostError(kExitUsage, name + ": cannot tell the container from the extension (use .mp4, .mov or .mkv)");
@@ -42,7 +43,22 @@ void MediaWriter::fail(int err, const char *what) {
 }
 
 MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert_(std::make_unique<FromArgb>()) {
-    int err = avformat_alloc_output_context2(&fmt_, nullptr, s_.container.c_str(), s_.path.c_str());
+    int err = 0;
+    if (s_.container == "null") {
+        // Nothing is encoded or written: frames are only converted to the
+        // encoder's format, so that the rest of the pipeline can be timed.
+        vframe_ = av_frame_alloc();
+        pkt_ = av_packet_alloc();
+        if (!vframe_ || !pkt_) throw std::bad_alloc();
+        vframe_->format = AV_PIX_FMT_YUV420P;
+        vframe_->width = s_.width;
+        vframe_->height = s_.height;
+        vframe_->colorspace = DefaultColorSpace(s_.width, s_.height);
+        vframe_->color_range = AVCOL_RANGE_MPEG;
+        if (av_frame_get_buffer(vframe_, 0) < 0) throw std::bad_alloc();
+        return;
+    }
+    err = avformat_alloc_output_context2(&fmt_, nullptr, s_.container.c_str(), s_.path.c_str());
     if (err < 0 || !fmt_) throw HostError(kExitUsage, "unknown output container " + s_.container);
 
     const AVCodec *x264 = avcodec_find_encoder_by_name("libx264");
@@ -149,7 +165,7 @@ void MediaWriter::writeVideo(const uint8_t *argb, long rowBytes) {
     if (av_frame_make_writable(vframe_) < 0) throw std::bad_alloc();
     convert_->convert(argb, rowBytes, vframe_);
     vframe_->pts = videoPts_++;
-    encode(venc_, vst_, vframe_);
+    if (venc_) encode(venc_, vst_, vframe_);
 }
 
 void MediaWriter::writeAudio(const AudioChunk &chunk) {
@@ -192,7 +208,10 @@ void MediaWriter::drainAudio(bool all) {
 }
 
 void MediaWriter::finish() {
-    if (finished_) return;
+    if (finished_ || !venc_) {
+        finished_ = true;
+        return;
+    }
     encode(venc_, vst_, nullptr);
     if (aenc_) {
         drainAudio(true);

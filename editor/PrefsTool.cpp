@@ -106,7 +106,8 @@ int main(int argc, char **argv) {
                     config.Colors[0].blue >> 8);
         return 0;
     }
-    if (!SaveConfig(&config)) {
+    // The store writes into its file, made as the plug-in makes it at start-up.
+    if (!MakeSurePrefsFileExists() || !SaveConfig(&config)) {
         std::fprintf(stderr, "quelvane-prefs: the settings could not be saved\n");
         return 1;
     }

@@ -54,7 +54,8 @@ const char kUsage[] =
     "\n"
     "The output's extension chooses the container: .mp4, .mov (H.264 video, AAC\n"
     "sound) or .mkv (H.264, FLAC). It is written to a temporary file in the same\n"
-    "folder and renamed when complete; an existing output is replaced.\n"
+    "folder and renamed when complete; an existing output is replaced. An output\n"
+    "named *.null is rendered and converted but not written (for timing).\n"
     "\n"
     "Exit status:\n"
     "  0    success\n"
@@ -124,6 +125,7 @@ Parsed Parse(int argc, char **argv) {
             o.quiet = true;
         } else if (a == "--plugin") {
             o.plugin = need();
+            if (o.plugin.empty()) UsageError("--plugin needs a path");
         } else if (a == "--start") {
             o.start = ParseInt(a, need(), 0, INT32_MAX);
         } else if (a == "--frames") {
