@@ -19,6 +19,12 @@ std::ostream &operator<<(std::ostream &os, const Px &p) {
     return os << "(a" << int(p.a) << " r" << int(p.r) << " g" << int(p.g) << " b" << int(p.b) << ")";
 }
 
+PixelView::PixelView(GWorldPtr w) {
+    PixMapHandle pm = GetGWorldPixMap(w);
+    base = reinterpret_cast<const UInt8 *>(GetPixBaseAddr(pm));
+    rowBytes = GetPixRowBytes(pm);
+}
+
 int Width(GWorldPtr w) {
     Rect r;
     GetPortBounds(w, &r);
@@ -51,8 +57,14 @@ void Put(GWorldPtr w, int x, int y, Px v) {
 
 void Fill(GWorldPtr w, const std::function<Px(int, int)> &pattern) {
     const int wid = Width(w), hig = Height(w);
+    UInt8 *base = Address(w, 0, 0);
+    const long rowBytes = GetPixRowBytes(GetGWorldPixMap(w));
     for (int y = 0; y < hig; ++y)
-        for (int x = 0; x < wid; ++x) Put(w, x, y, pattern(x, y));
+        for (int x = 0; x < wid; ++x) {
+            const Px v = pattern(x, y);
+            UInt8 *p = base + long(y) * rowBytes + long(x) * 4;
+            p[0] = v.a, p[1] = v.r, p[2] = v.g, p[3] = v.b;
+        }
 }
 
 Px Pattern(int x, int y) {
@@ -68,9 +80,10 @@ long CountDifferences(GWorldPtr a, GWorldPtr b, std::string *firstDiff) {
     const int w = Width(a), h = Height(a);
     if (w != Width(b) || h != Height(b)) return -1;
     long count = 0;
+    const PixelView va(a), vb(b);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const Px pa = Get(a, x, y), pb = Get(b, x, y);
+            const Px pa = va.at(x, y), pb = vb.at(x, y);
             if (pa == pb) continue;
             if (count++ == 0 && firstDiff) {
                 std::ostringstream os;
@@ -110,10 +123,11 @@ bool WritePNG(GWorldPtr w, const std::string &path) {
     const int wid = Width(w), hig = Height(w);
     // Raw scanlines: filter byte 0, then R, G, B, A (un-premultiplied).
     std::vector<UInt8> raw;
+    const PixelView view(w);
     for (int y = 0; y < hig; ++y) {
         raw.push_back(0);
         for (int x = 0; x < wid; ++x) {
-            const Px p = Get(w, x, y);
+            const Px p = view.at(x, y);
             auto un = [&](UInt8 c) { return p.a ? UInt8(std::min(255, (c * 255 + p.a / 2) / p.a)) : UInt8(0); };
             raw.insert(raw.end(), {un(p.r), un(p.g), un(p.b), p.a});
         }

@@ -34,6 +34,18 @@ std::ostream &operator<<(std::ostream &os, const Px &p);
 
 inline Px Opaque(UInt8 r, UInt8 g, UInt8 b) { return Px{255, r, g, b}; }
 
+// Reads pixels of a world without a platform call per pixel (valid until the
+// world changes size or is disposed of).
+struct PixelView {
+    const UInt8 *base;
+    long rowBytes;
+    explicit PixelView(GWorldPtr w);
+    Px at(int x, int y) const {
+        const UInt8 *p = base + long(y) * rowBytes + long(x) * 4;
+        return Px{p[0], p[1], p[2], p[3]};
+    }
+};
+
 int Width(GWorldPtr w);
 int Height(GWorldPtr w);
 Px Get(GWorldPtr w, int x, int y);
