@@ -120,14 +120,17 @@ void Chunk(std::vector<UInt8> &out, const char *type, const std::vector<UInt8> &
 } // namespace
 
 bool WritePNG(GWorldPtr w, const std::string &path) {
-    const int wid = Width(w), hig = Height(w);
+    const PixelView view(w);
+    return WritePNGPixels(Width(w), Height(w), [&](int x, int y) { return view.at(x, y); }, path);
+}
+
+bool WritePNGPixels(int wid, int hig, const std::function<Px(int x, int y)> &pixel, const std::string &path) {
     // Raw scanlines: filter byte 0, then R, G, B, A (un-premultiplied).
     std::vector<UInt8> raw;
-    const PixelView view(w);
     for (int y = 0; y < hig; ++y) {
         raw.push_back(0);
         for (int x = 0; x < wid; ++x) {
-            const Px p = view.at(x, y);
+            const Px p = pixel(x, y);
             auto un = [&](UInt8 c) { return p.a ? UInt8(std::min(255, (c * 255 + p.a / 2) / p.a)) : UInt8(0); };
             raw.insert(raw.end(), {un(p.r), un(p.g), un(p.b), p.a});
         }

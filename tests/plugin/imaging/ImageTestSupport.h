@@ -65,6 +65,8 @@ long CountDifferences(GWorldPtr a, GWorldPtr b, std::string *firstDiff = nullptr
 // Writes the world as an 8-bit RGBA PNG (stored, uncompressed); for
 // diagnostics of failed comparisons. False when the file cannot be written.
 bool WritePNG(GWorldPtr w, const std::string &path);
+// The same for pixels of any size given one by one.
+bool WritePNGPixels(int w, int h, const std::function<Px(int x, int y)> &pixel, const std::string &path);
 
 // The folder where tests drop diagnostic images (the build folder).
 std::string DiagnosticPath(const std::string &name);

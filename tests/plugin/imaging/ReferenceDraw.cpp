@@ -12,8 +12,9 @@ Image Snapshot(GWorldPtr w) {
     img.w = Width(w);
     img.h = Height(w);
     img.px.resize(size_t(img.w) * size_t(img.h));
+    const PixelView view(w);
     for (int y = 0; y < img.h; ++y)
-        for (int x = 0; x < img.w; ++x) img.px[size_t(y) * size_t(img.w) + size_t(x)] = Get(w, x, y);
+        for (int x = 0; x < img.w; ++x) img.px[size_t(y) * size_t(img.w) + size_t(x)] = view.at(x, y);
     return img;
 }
 
@@ -170,6 +171,7 @@ Comparison CompareWithReference(GWorldPtr actual, const Expected &expected, int 
                                 const std::string &name) {
     Comparison c;
     const Image &ref = expected.image;
+    const PixelView view(actual);
     auto note = [&](const char *what, int x, int y, const Px &got, const Px &want) {
         if (!c.firstProblem.empty()) return;
         std::ostringstream os;
@@ -179,7 +181,7 @@ Comparison CompareWithReference(GWorldPtr actual, const Expected &expected, int 
     for (int y = 0; y < ref.h; ++y)
         for (int x = 0; x < ref.w; ++x) {
             const size_t k = size_t(y) * size_t(ref.w) + size_t(x);
-            const Px got = Get(actual, x, y);
+            const Px got = view.at(x, y);
             const Px want = ref.px[k];
             switch (expected.classes[k]) {
             case PixelClass::kOutside:
