@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/DataHandling.h"
+
 namespace {
 
 // Frame extents, widened so that no 16-bit subtraction can wrap.
@@ -82,7 +84,8 @@ RelRect CalcTweenRel(SInt32 startFrameNum, SInt32 endFrameNum, SInt32 currFrameN
 Rect CalcTweenRect(const PluginDataRec *theConfig, const Rect &theFrame, SInt32 currentFrame, SInt32 maxFrame) {
     constexpr SInt32 rampInFrames = 0;
     constexpr SInt32 rampOutFrames = 0;
-    const RelRect fullRel = {0.0, 1.0, 0.0, 1.0};
+    RelRect fullRel;
+    InitRelRect(fullRel);
     const RelRect startRel = theConfig->StartRel;
     RelRect rel;
     if (currentFrame < rampInFrames)
