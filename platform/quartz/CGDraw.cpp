@@ -347,6 +347,13 @@ Kernels CurrentKernels() {
 
 // ---- Drawing an image ----
 
+// Everything about one target row that a drawing needs.
+struct RowPlan {
+    RowSpans spans;
+    RowMap map;
+    int s0 = 0, s1 = 0; // columns whose taps all lie inside the source
+};
+
 struct ImageDraw {
     const Surface &dst;
     const Source &src;
@@ -355,8 +362,10 @@ struct ImageDraw {
     Quad quad;
     Kernels k;
     bool simpleOver; // normal mode, full alpha, bilinear: the kernels composite themselves
-    bool kernelsFit; // positions step small enough for 32-bit kernels
+    bool kernelsFit; // positions step small enough for the span kernels
     std::vector<uint8_t> samples;
+    std::vector<RowPlan> plans; // rows r0 .. r1 - 1
+    int r0 = 0, r1 = 0;
 
     ImageDraw(const Surface &d, const Source &s, const Affine &m, const Paint &p, const Affine &inverse)
         : dst(d), src(s), paint(p), inv(inverse), quad(m, s.width, s.height), k(CurrentKernels()) {
@@ -365,19 +374,14 @@ struct ImageDraw {
     }
 
     RowMap MapRow(int row) const {
-        RowMap m;
-        m.u0 = inv.a * 0.5 + inv.c * (row + 0.5) + inv.tx - 0.5;
-        m.v0 = inv.b * 0.5 + inv.d * (row + 0.5) + inv.ty - 0.5;
-        m.du = inv.a;
-        m.dv = inv.b;
-        m.DU = static_cast<int32_t>(std::lround(inv.a * 65536.0));
-        m.DV = static_cast<int32_t>(std::lround(inv.b * 65536.0));
-        return m;
+        return MakeRowMap(inv.a * 0.5 + inv.c * (row + 0.5) + inv.tx - 0.5, inv.a,
+                          inv.b * 0.5 + inv.d * (row + 0.5) + inv.ty - 0.5, inv.b);
     }
 
     // Columns whose four taps lie inside the source: solve
-    // eps <= u0 + c du <= w - 1 - eps (and the same for v).
-    void SafeColumns(const RowMap &m, int *c0, int *c1) const {
+    // eps <= u0 + c du <= w - 1 - eps (and the same for v unless only the
+    // horizontal taps matter).
+    void SafeColumns(const RowMap &m, int *c0, int *c1, bool horizontalOnly = false) const {
         constexpr double eps = 1.0 / 1024;
         double lo = -1e18, hi = 1e18;
         auto limit = [&](double base, double step, double max) {
@@ -395,14 +399,14 @@ struct ImageDraw {
             hi = std::min(hi, b);
         };
         limit(m.u0, m.du, src.width - 1 - eps);
-        limit(m.v0, m.dv, src.height - 1 - eps);
+        if (!horizontalOnly) limit(m.v0, m.dv, src.height - 1 - eps);
         if (lo > hi) {
             *c0 = *c1 = 0;
             return;
         }
         // One column of margin each side against rounding of the bounds.
         *c0 = static_cast<int>(std::max(-1.0, std::ceil(lo))) + 1;
-        *c1 = static_cast<int>(std::min(1e9, std::floor(hi))) ;
+        *c1 = static_cast<int>(std::min(1e9, std::floor(hi)));
         if (*c1 < *c0) *c1 = *c0;
     }
 
@@ -426,8 +430,9 @@ struct ImageDraw {
     }
 
     // Pixels [x0, x1) of one row, all wholly covered.
-    void WholeSpan(uint8_t *row, int x0, int x1, const RowMap &m, int s0, int s1) {
-        const int k0 = std::clamp(s0, x0, x1), k1 = std::clamp(s1, k0, x1);
+    void WholeSpan(uint8_t *row, int x0, int x1, const RowPlan &p) {
+        const RowMap &m = p.map;
+        const int k0 = std::clamp(p.s0, x0, x1), k1 = std::clamp(p.s1, k0, x1);
         for (int c = x0; c < k0; ++c) WholePixel(row, c, m);
         if (k1 > k0) {
             if (simpleOver) {
@@ -448,68 +453,55 @@ struct ImageDraw {
 
     // One row, limited to columns [lim0, lim1), skipping [skip0, skip1).
     void Row(int r, int lim0, int lim1, int skip0 = 0, int skip1 = 0) {
-        const RowSpans sp = ScanRow(quad, r, dst.width, paint.antialias);
-        const int xa = std::max(sp.xa, lim0), xb = std::min(sp.xb, lim1);
+        const RowPlan &p = plans[r - r0];
+        const int xa = std::max(p.spans.xa, lim0), xb = std::min(p.spans.xb, lim1);
         if (xa >= xb) return;
         uint8_t *row = dst.data + static_cast<size_t>(r) * dst.rowBytes;
-        const RowMap m = MapRow(r);
-        int s0 = 0, s1 = 0;
-        if (kernelsFit) SafeColumns(m, &s0, &s1);
-        const int f0 = std::clamp(sp.xf0, xa, xb), f1 = std::clamp(sp.xf1, f0, xb);
+        const int f0 = std::clamp(p.spans.xf0, xa, xb), f1 = std::clamp(p.spans.xf1, f0, xb);
         auto partial = [&](int c0, int c1) {
             for (int c = c0; c < c1; ++c) {
                 if (c >= skip0 && c < skip1) continue;
                 const double cov = quad.Coverage(c, r);
-                if (cov > 0) EdgePixel(row, c, m, cov);
+                if (cov > 0) EdgePixel(row, c, p.map, cov);
             }
         };
         partial(xa, f0);
         // The wholly covered part, minus what the caller already drew.
         if (skip1 > skip0 && skip0 < f1 && skip1 > f0) {
-            if (f0 < skip0) WholeSpan(row, f0, skip0, m, s0, s1);
-            if (skip1 < f1) WholeSpan(row, skip1, f1, m, s0, s1);
+            if (f0 < skip0) WholeSpan(row, f0, skip0, p);
+            if (skip1 < f1) WholeSpan(row, skip1, f1, p);
         } else if (f1 > f0) {
-            WholeSpan(row, f0, f1, m, s0, s1);
+            WholeSpan(row, f0, f1, p);
         }
         partial(f1, xb);
     }
 
-    // Upright scaling of the image with the normal mode: the inner block of
-    // rows and columns through the separable kernels; false when the draw is
-    // not of that kind.
-    bool Upright(int r0, int r1) {
-        if (!(inv.b == 0 && inv.c == 0 && simpleOver && kernelsFit && std::fabs(inv.d) < 4096)) return false;
-        // Rows and columns wholly covered and with taps inside.
-        const RowMap first = MapRow(0);
+    // Upright scaling with the normal mode: the columns that are wholly
+    // covered and horizontally inside the source go through the separable
+    // kernels for every wholly covered row (rows above and below the source
+    // repeat its edge rows, as the clamping sampler does); false when the
+    // draw is not of that kind.
+    bool Upright() {
+        if (!(inv.b == 0 && inv.c == 0 && simpleOver && kernelsFit)) return false;
+        const RowMap &first = plans.front().map;
         int s0, s1;
-        SafeColumns(first, &s0, &s1);
-        const double qx0 = std::min({quad.p[0].x, quad.p[1].x, quad.p[2].x, quad.p[3].x});
-        const double qx1 = std::max({quad.p[0].x, quad.p[1].x, quad.p[2].x, quad.p[3].x});
-        int c0 = std::max({0, static_cast<int>(std::ceil(qx0 - kSnap)), s0});
-        int c1 = std::min({dst.width, static_cast<int>(std::floor(qx1 + kSnap)), s1});
-        if (!paint.antialias) {
-            c0 = std::max({0, static_cast<int>(std::ceil(qx0 - 0.5)), s0});
-            c1 = std::min({dst.width, static_cast<int>(std::ceil(qx1 - 0.5)), s1});
+        SafeColumns(first, &s0, &s1, true);
+        int c0 = s0, c1 = s1, ra = r1, rb = r0;
+        // The same wholly covered columns in every row; the rows where they are.
+        for (int r = r0; r < r1; ++r) {
+            const RowSpans &sp = plans[r - r0].spans;
+            if (sp.xf1 <= sp.xf0) continue;
+            c0 = std::max(c0, sp.xf0);
+            c1 = std::min(c1, sp.xf1);
+            ra = std::min(ra, r);
+            rb = std::max(rb, r + 1);
         }
-        if (c1 <= c0) return false;
-        // Rows: v = v0(row) must keep taps inside; coverage whole.
-        const double vStep = inv.d, vBase = inv.b * 0.5 + inv.d * 0.5 + inv.ty - 0.5;
-        constexpr double eps = 1.0 / 1024;
-        if (src.height < 2) return false;
-        double a = (eps - vBase) / vStep, b = (src.height - 1 - eps - vBase) / vStep;
-        if (a > b) std::swap(a, b);
-        const double qy0 = quad.minY, qy1 = quad.maxY;
-        int ra = std::max({r0, static_cast<int>(std::ceil(a)) + 1,
-                           static_cast<int>(std::ceil((paint.antialias ? qy0 - kSnap : qy0 - 0.5)))});
-        int rb = std::min({r1, static_cast<int>(std::floor(b)),
-                           paint.antialias ? static_cast<int>(std::floor(qy1 + kSnap))
-                                           : static_cast<int>(std::ceil(qy1 - 0.5))});
-        if (rb <= ra) return false;
+        if (c1 <= c0 || rb <= ra) return false;
 
         const int n = c1 - c0;
         std::vector<int32_t> x0(n);
         std::vector<int16_t> fx(n);
-        bool whole = first.DU == 65536;
+        bool whole = first.Du == (int64_t(1) << 32);
         for (int c = c0; c < c1; ++c) {
             int64_t U, V;
             FixedPosition(first, c, &U, &V);
@@ -520,29 +512,35 @@ struct ImageDraw {
         const ColumnMap cm{x0.data(), fx.data()};
         std::vector<int16_t> h0(static_cast<size_t>(n) * 4), h1(static_cast<size_t>(n) * 4);
         int64_t row0 = -1, row1 = -1; // source rows held in h0, h1
+        const int64_t last = src.height - 1;
         for (int r = ra; r < rb; ++r) {
-            const RowMap m = MapRow(r);
+            const RowMap &m = plans[r - r0].map;
             int64_t U, V;
             FixedPosition(m, c0, &U, &V);
-            const int64_t y0 = V >> 16;
+            const int64_t y = V >> 16;
+            const int64_t ya = std::clamp<int64_t>(y, 0, last), yb = std::clamp<int64_t>(y + 1, 0, last);
             const int16_t fy = static_cast<int16_t>((V & 0xFFFF) >> 1);
             uint8_t *out = dst.data + static_cast<size_t>(r) * dst.rowBytes + static_cast<size_t>(c0) * 4;
-            if (whole && fy == 0) {
-                k.copyOver(src.data + y0 * src.rowBytes + static_cast<size_t>(x0[0]) * 4, out, n);
+            if (whole && (fy == 0 || ya == yb)) {
+                k.copyOver(src.data + ya * src.rowBytes + static_cast<size_t>(x0[0]) * 4, out, n);
                 continue;
             }
-            if (row0 != y0) {
-                if (row1 == y0) {
+            if (row0 != ya) {
+                if (row1 == ya) {
                     std::swap(h0, h1);
                     std::swap(row0, row1);
                 } else {
-                    k.rowHorizontal(src.data + y0 * src.rowBytes, h0.data(), n, cm);
-                    row0 = y0;
+                    k.rowHorizontal(src.data + ya * src.rowBytes, h0.data(), n, cm);
+                    row0 = ya;
                 }
             }
-            if (row1 != y0 + 1) {
-                k.rowHorizontal(src.data + (y0 + 1) * src.rowBytes, h1.data(), n, cm);
-                row1 = y0 + 1;
+            if (row1 != yb) {
+                if (yb == row0) {
+                    std::copy(h0.begin(), h0.end(), h1.begin());
+                } else {
+                    k.rowHorizontal(src.data + yb * src.rowBytes, h1.data(), n, cm);
+                }
+                row1 = yb;
             }
             k.rowVerticalOver(h0.data(), h1.data(), fy, out, n);
         }
@@ -556,15 +554,39 @@ struct ImageDraw {
 
     void Run() {
         if (!quad.Finite()) return;
-        const int r0 = std::max(0, static_cast<int>(std::floor(quad.minY)));
-        const int r1 = std::min(dst.height, static_cast<int>(std::ceil(quad.maxY)));
+        r0 = std::max(0, static_cast<int>(std::floor(quad.minY)));
+        r1 = std::min(dst.height, static_cast<int>(std::ceil(quad.maxY)));
         if (r1 <= r0) return;
-        if (Upright(r0, r1)) return;
-        // Rotated: walk the target in strips of columns so that the source
-        // footprint of a strip stays in cache.
-        constexpr int kStrip = 256;
-        for (int s = 0; s < dst.width; s += kStrip)
-            for (int r = r0; r < r1; ++r) Row(r, s, std::min(dst.width, s + kStrip));
+        plans.resize(r1 - r0);
+        for (int r = r0; r < r1; ++r) {
+            RowPlan &p = plans[r - r0];
+            p.spans = ScanRow(quad, r, dst.width, paint.antialias);
+            p.map = MapRow(r);
+            if (kernelsFit) SafeColumns(p.map, &p.s0, &p.s1);
+        }
+        if (Upright()) return;
+        // Turned: row by row, asking ahead for the source lines of a later
+        // row. (Walking the target in strips of columns was measured slower:
+        // the short row pieces cost more than the cache they save.)
+        for (int r = r0; r < r1; ++r) {
+            if (r + kAhead < r1) Prefetch(r + kAhead, 0, dst.width);
+            Row(r, 0, dst.width);
+        }
+    }
+
+    // Asks for the source lines a later row of the strip will read, so that
+    // they arrive while this row is drawn.
+    static constexpr int kAhead = 2;
+    void Prefetch(int r, int c0, int c1) const {
+        const RowPlan &p = plans[r - r0];
+        const int a = std::max({c0, p.spans.xf0, p.s0}), b = std::min({c1, p.spans.xf1, p.s1});
+        for (int c = a; c < b; c += 8) {
+            int64_t U, V;
+            FixedPosition(p.map, c, &U, &V);
+            const uint8_t *q = src.data + (V >> 16) * src.rowBytes + (U >> 16) * 4;
+            __builtin_prefetch(q);
+            __builtin_prefetch(q + src.rowBytes);
+        }
     }
 };
 

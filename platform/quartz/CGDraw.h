@@ -13,8 +13,8 @@
  * they give identical pixels.
  *
  * Sampling arithmetic (both kernels): the sample position of a pixel is
- * taken in 16.16 fixed point, recomputed from double precision at every
- * 8-pixel block of absolute columns and stepped inside the block. Each
+ * stepped along the row in 32.32 fixed point (exact integers) and rounded to
+ * 16.16. Each
  * channel is interpolated horizontally then vertically with 15-bit weights
  * and 7 fractional bits kept (pmulhrsw rounding), then rounded to 8 bits.
  * The result is within one level of the exact bilinear value.
@@ -76,26 +76,23 @@ bool SIMDAvailable();
 
 // The inverse map along one target row: the sample position (in source
 // pixel-centre coordinates) of the pixel at column `col` is
-// (u0 + col * du, v0 + col * dv).
+// (u0 + col * du, v0 + col * dv); in 32.32 fixed point (Bu + col * Du, ...).
 struct RowMap {
     double u0, du, v0, dv;
-    int32_t DU, DV; // du, dv in 16.16
+    int64_t Bu, Du, Bv, Dv;
 };
 
-// Fixed-point sample position of column col (block-anchored, see above):
-// the 64-bit value is exact; kernels keep 32 bits, which agree wherever a
-// position lies inside the source.
-inline void BlockBase(const RowMap &m, int cb, int64_t *ub, int64_t *vb) {
-    const double u = m.u0 + cb * m.du, v = m.v0 + cb * m.dv;
-    *ub = static_cast<int64_t>(u * 65536.0 + (u >= 0 ? 0.5 : -0.5));
-    *vb = static_cast<int64_t>(v * 65536.0 + (v >= 0 ? 0.5 : -0.5));
+inline int64_t ToFixed32(double v) { return static_cast<int64_t>(v * 4294967296.0 + (v >= 0 ? 0.5 : -0.5)); }
+
+inline RowMap MakeRowMap(double u0, double du, double v0, double dv) {
+    return RowMap{u0, du, v0, dv, ToFixed32(u0), ToFixed32(du), ToFixed32(v0), ToFixed32(dv)};
 }
+
+// The 16.16 sample position of column col: exact integer arithmetic, so
+// every kernel that steps along a row gets the same values.
 inline void FixedPosition(const RowMap &m, int col, int64_t *U, int64_t *V) {
-    const int cb = col & ~7;
-    int64_t ub, vb;
-    BlockBase(m, cb, &ub, &vb);
-    *U = ub + static_cast<int64_t>(col - cb) * m.DU;
-    *V = vb + static_cast<int64_t>(col - cb) * m.DV;
+    *U = (m.Bu + col * m.Du + 32768) >> 16;
+    *V = (m.Bv + col * m.Dv + 32768) >> 16;
 }
 
 // Kernels over [c0, c1) of one target row, where every pixel is wholly

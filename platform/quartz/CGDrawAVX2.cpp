@@ -11,13 +11,14 @@
 #include <algorithm>
 
 #define QV_AVX2 __attribute__((target("avx2")))
+#define QV_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 namespace cgdraw {
 namespace {
 
 // Replicates the low 16 bits of four 32-bit values four times each:
 // [w0 x4, w1 x4 | w2 x4, w3 x4].
-QV_AVX2 inline __m256i Spread4(__m128i w32) {
+QV_AVX2_INLINE __m256i Spread4(__m128i w32) {
     const __m256i w64 = _mm256_cvtepu32_epi64(w32);
     const __m256i pick = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9, 0, 1, 0, 1, 0, 1, 0, 1, 8,
                                           9, 8, 9, 8, 9, 8, 9);
@@ -26,7 +27,7 @@ QV_AVX2 inline __m256i Spread4(__m128i w32) {
 
 // The left and right taps of four pixels, from their 8-byte pairs, widened
 // to 16 bits and scaled by 128.
-QV_AVX2 inline void Taps(__m128i pair0, __m128i pair1, __m128i pair2, __m128i pair3, __m256i *left,
+QV_AVX2_INLINE void Taps(__m128i pair0, __m128i pair1, __m128i pair2, __m128i pair3, __m256i *left,
                          __m256i *right) {
     const __m128 a = _mm_castsi128_ps(_mm_unpacklo_epi64(pair0, pair1));
     const __m128 b = _mm_castsi128_ps(_mm_unpacklo_epi64(pair2, pair3));
@@ -36,27 +37,27 @@ QV_AVX2 inline void Taps(__m128i pair0, __m128i pair1, __m128i pair2, __m128i pa
     *right = _mm256_slli_epi16(_mm256_cvtepu8_epi16(r), 7);
 }
 
-QV_AVX2 inline __m256i Lerp(__m256i p0, __m256i p1, __m256i w) {
+QV_AVX2_INLINE __m256i Lerp(__m256i p0, __m256i p1, __m256i w) {
     return _mm256_add_epi16(p0, _mm256_mulhrs_epi16(_mm256_sub_epi16(p1, p0), w));
 }
 
 // Eight pixels of 16-bit channels (two registers of four) rounded to bytes in
 // pixel order.
-QV_AVX2 inline __m256i ToBytes(__m256i lo, __m256i hi) {
+QV_AVX2_INLINE __m256i ToBytes(__m256i lo, __m256i hi) {
     const __m256i k256 = _mm256_set1_epi16(256);
     const __m256i packed = _mm256_packus_epi16(_mm256_mulhrs_epi16(lo, k256), _mm256_mulhrs_epi16(hi, k256));
     return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
 }
 
 // s + round(d x inv / 255) on 16-bit channels, saturating.
-QV_AVX2 inline __m256i OverHalf(__m256i s, __m256i d, __m256i inv) {
+QV_AVX2_INLINE __m256i OverHalf(__m256i s, __m256i d, __m256i inv) {
     __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(d, inv), _mm256_set1_epi16(128));
     t = _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
     return _mm256_adds_epu16(t, s);
 }
 
 // Source over the eight target pixels at d (premultiplied, memory order).
-QV_AVX2 inline void OverStore(__m256i s, uint8_t *d) {
+QV_AVX2_INLINE void OverStore(__m256i s, uint8_t *d) {
     const __m256i ones = _mm256_set1_epi8(static_cast<char>(0xFF));
     const unsigned opaque = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(s, ones)));
     if ((opaque & 0x11111111u) == 0x11111111u) {
@@ -75,29 +76,77 @@ QV_AVX2 inline void OverStore(__m256i s, uint8_t *d) {
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), _mm256_packus_epi16(lo, hi));
 }
 
-inline __m128i Load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
+__attribute__((always_inline)) inline __m128i Load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
 
-// The filtered samples of the eight pixels of the block at cb (all taps
-// inside the source).
-QV_AVX2 inline __m256i SampleBlock(const Source &src, const RowMap &m, int cb, __m256i laneDU, __m256i laneDV) {
-    int64_t ub, vb;
-    BlockBase(m, cb, &ub, &vb);
-    const __m256i U = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(ub)), laneDU);
-    const __m256i V = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(vb)), laneDV);
+// Two 8-byte pairs in one register.
+__attribute__((always_inline)) inline __m128i Load8x2(const uint8_t *p, const uint8_t *q) {
+    return _mm_castpd_si128(
+        _mm_loadh_pd(_mm_castsi128_pd(Load8(p)), reinterpret_cast<const double *>(q)));
+}
+
+// Left and right taps of four pixels from their pairs (see Taps).
+QV_AVX2_INLINE void TapsOf(__m128i pairs01, __m128i pairs23, __m256i *left, __m256i *right) {
+    const __m128 a = _mm_castsi128_ps(pairs01), b = _mm_castsi128_ps(pairs23);
+    const __m128i l = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i r = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    *left = _mm256_slli_epi16(_mm256_cvtepu8_epi16(l), 7);
+    *right = _mm256_slli_epi16(_mm256_cvtepu8_epi16(r), 7);
+}
+
+// The low 32 bits of eight 64-bit positions (four in each register), shifted
+// from 32.32 to 16.16, in lane order.
+QV_AVX2_INLINE __m256i Fixed16(__m256i lo, __m256i hi) {
+    const __m256 a = _mm256_castsi256_ps(_mm256_srli_epi64(lo, 16));
+    const __m256 b = _mm256_castsi256_ps(_mm256_srli_epi64(hi, 16));
+    const __m256i mixed = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    return _mm256_permute4x64_epi64(mixed, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+// Steps eight columns at a time along a row in exact 32.32 fixed point.
+struct Walker {
+    __m256i uLo, uHi, vLo, vHi, uStep, vStep;
+};
+
+QV_AVX2_INLINE void Lanes(int64_t base, int64_t step, int c, __m256i *lo, __m256i *hi) {
+    const int64_t start = base + c * step + 32768; // + 32768: rounding to 16.16
+    *lo = _mm256_add_epi64(_mm256_set1_epi64x(start), _mm256_setr_epi64x(0, step, 2 * step, 3 * step));
+    *hi = _mm256_add_epi64(*lo, _mm256_set1_epi64x(4 * step));
+}
+
+QV_AVX2_INLINE Walker StartWalk(const RowMap &m, int c) {
+    Walker w;
+    Lanes(m.Bu, m.Du, c, &w.uLo, &w.uHi);
+    Lanes(m.Bv, m.Dv, c, &w.vLo, &w.vHi);
+    w.uStep = _mm256_set1_epi64x(8 * m.Du);
+    w.vStep = _mm256_set1_epi64x(8 * m.Dv);
+    return w;
+}
+
+QV_AVX2_INLINE void Advance(Walker &w) {
+    w.uLo = _mm256_add_epi64(w.uLo, w.uStep);
+    w.uHi = _mm256_add_epi64(w.uHi, w.uStep);
+    w.vLo = _mm256_add_epi64(w.vLo, w.vStep);
+    w.vHi = _mm256_add_epi64(w.vHi, w.vStep);
+}
+
+// The filtered samples of the walker's eight pixels (all taps inside the
+// source).
+QV_AVX2_INLINE __m256i SampleBlock(const Source &src, const Walker &w) {
+    const __m256i U = Fixed16(w.uLo, w.uHi), V = Fixed16(w.vLo, w.vHi);
     const __m256i low = _mm256_set1_epi32(0xFFFF);
     const __m256i fx = _mm256_srli_epi32(_mm256_and_si256(U, low), 1);
     const __m256i fy = _mm256_srli_epi32(_mm256_and_si256(V, low), 1);
     const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(V, 16),
                                                             _mm256_set1_epi32(static_cast<int32_t>(src.rowBytes))),
                                          _mm256_slli_epi32(_mm256_srai_epi32(U, 16), 2));
-    alignas(32) int32_t o[8];
+    alignas(32) uint32_t o[8];
     _mm256_store_si256(reinterpret_cast<__m256i *>(o), off);
     const uint8_t *t = src.data, *b = src.data + src.rowBytes;
     __m256i tl0, tr0, bl0, br0, tl1, tr1, bl1, br1;
-    Taps(Load8(t + o[0]), Load8(t + o[1]), Load8(t + o[2]), Load8(t + o[3]), &tl0, &tr0);
-    Taps(Load8(b + o[0]), Load8(b + o[1]), Load8(b + o[2]), Load8(b + o[3]), &bl0, &br0);
-    Taps(Load8(t + o[4]), Load8(t + o[5]), Load8(t + o[6]), Load8(t + o[7]), &tl1, &tr1);
-    Taps(Load8(b + o[4]), Load8(b + o[5]), Load8(b + o[6]), Load8(b + o[7]), &bl1, &br1);
+    TapsOf(Load8x2(t + o[0], t + o[1]), Load8x2(t + o[2], t + o[3]), &tl0, &tr0);
+    TapsOf(Load8x2(b + o[0], b + o[1]), Load8x2(b + o[2], b + o[3]), &bl0, &br0);
+    TapsOf(Load8x2(t + o[4], t + o[5]), Load8x2(t + o[6], t + o[7]), &tl1, &tr1);
+    TapsOf(Load8x2(b + o[4], b + o[5]), Load8x2(b + o[6], b + o[7]), &bl1, &br1);
     const __m256i wx0 = Spread4(_mm256_castsi256_si128(fx)), wx1 = Spread4(_mm256_extracti128_si256(fx, 1));
     const __m256i wy0 = Spread4(_mm256_castsi256_si128(fy)), wy1 = Spread4(_mm256_extracti128_si256(fy, 1));
     const __m256i v0 = Lerp(Lerp(tl0, tr0, wx0), Lerp(bl0, br0, wx0), wy0);
@@ -105,35 +154,25 @@ QV_AVX2 inline __m256i SampleBlock(const Source &src, const RowMap &m, int cb, _
     return ToBytes(v0, v1);
 }
 
-QV_AVX2 inline __m256i LaneSteps(int32_t step) {
-    return _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(step));
-}
-
 } // namespace
 
 QV_AVX2 void SpanOverAVX2(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m) {
     int c = c0;
-    const int head = std::min(c1, (c0 + 7) & ~7);
-    if (head > c) {
-        SpanOverScalar(src, row, c, head, m);
-        c = head;
+    Walker w = StartWalk(m, c);
+    for (; c + 8 <= c1; c += 8) {
+        OverStore(SampleBlock(src, w), row + static_cast<size_t>(c) * 4);
+        Advance(w);
     }
-    const __m256i laneDU = LaneSteps(m.DU), laneDV = LaneSteps(m.DV);
-    for (; c + 8 <= c1; c += 8) OverStore(SampleBlock(src, m, c, laneDU, laneDV), row + static_cast<size_t>(c) * 4);
     if (c < c1) SpanOverScalar(src, row, c, c1, m);
 }
 
 QV_AVX2 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m) {
     int c = c0;
-    const int head = std::min(c1, (c0 + 7) & ~7);
-    if (head > c) {
-        SpanSampleScalar(src, out, c, head, m);
-        c = head;
+    Walker w = StartWalk(m, c);
+    for (; c + 8 <= c1; c += 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + static_cast<size_t>(c - c0) * 4), SampleBlock(src, w));
+        Advance(w);
     }
-    const __m256i laneDU = LaneSteps(m.DU), laneDV = LaneSteps(m.DV);
-    for (; c + 8 <= c1; c += 8)
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + static_cast<size_t>(c - c0) * 4),
-                            SampleBlock(src, m, c, laneDU, laneDV));
     if (c < c1) SpanSampleScalar(src, out + static_cast<size_t>(c - c0) * 4, c, c1, m);
 }
 
