@@ -378,36 +378,39 @@ struct ImageDraw {
                           inv.b * 0.5 + inv.d * (row + 0.5) + inv.ty - 0.5, inv.b);
     }
 
-    // Columns whose four taps lie inside the source: solve
-    // eps <= u0 + c du <= w - 1 - eps (and the same for v unless only the
-    // horizontal taps matter).
+    // Columns whose four taps lie inside the source, exactly for the fixed-
+    // point positions the kernels use: 0 <= x0 and x0 + 1 <= w - 1, where
+    // x0 = (B + c D + 2^15) >> 32, i.e. 0 <= B + c D + 2^15 < (w - 1) 2^32
+    // (and the same for the rows unless only the horizontal taps matter).
     void SafeColumns(const RowMap &m, int *c0, int *c1, bool horizontalOnly = false) const {
-        constexpr double eps = 1.0 / 1024;
-        double lo = -1e18, hi = 1e18;
-        auto limit = [&](double base, double step, double max) {
-            if (max < eps) {
-                lo = 1, hi = 0;
-                return;
-            }
-            if (step == 0) {
-                if (base < eps || base > max) lo = 1, hi = 0;
-                return;
-            }
-            double a = (eps - base) / step, b = (max - base) / step;
-            if (a > b) std::swap(a, b);
-            lo = std::max(lo, a);
-            hi = std::min(hi, b);
+        int64_t lo = -(int64_t(1) << 30), hi = int64_t(1) << 30; // inclusive
+        auto floorDiv = [](int64_t a, int64_t b) {
+            const int64_t q = a / b;
+            return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
         };
-        limit(m.u0, m.du, src.width - 1 - eps);
-        if (!horizontalOnly) limit(m.v0, m.dv, src.height - 1 - eps);
+        auto ceilDiv = [&](int64_t a, int64_t b) { return -floorDiv(-a, b); };
+        auto limit = [&](int64_t B, int64_t D, int size) {
+            const int64_t K = B + 32768, M = static_cast<int64_t>(size - 1) << 32;
+            if (M <= 0) {
+                lo = 1, hi = 0;
+            } else if (D == 0) {
+                if (K < 0 || K >= M) lo = 1, hi = 0;
+            } else if (D > 0) {
+                lo = std::max(lo, ceilDiv(-K, D));
+                hi = std::min(hi, floorDiv(M - 1 - K, D));
+            } else {
+                lo = std::max(lo, ceilDiv(M - 1 - K, D));
+                hi = std::min(hi, floorDiv(-K, D));
+            }
+        };
+        limit(m.Bu, m.Du, src.width);
+        if (!horizontalOnly) limit(m.Bv, m.Dv, src.height);
         if (lo > hi) {
             *c0 = *c1 = 0;
             return;
         }
-        // One column of margin each side against rounding of the bounds.
-        *c0 = static_cast<int>(std::max(-1.0, std::ceil(lo))) + 1;
-        *c1 = static_cast<int>(std::min(1e9, std::floor(hi)));
-        if (*c1 < *c0) *c1 = *c0;
+        *c0 = static_cast<int>(lo);
+        *c1 = static_cast<int>(hi + 1);
     }
 
     void EdgePixel(uint8_t *row, int col, const RowMap &m, double cov) {
@@ -509,7 +512,19 @@ struct ImageDraw {
             fx[c - c0] = static_cast<int16_t>((U & 0xFFFF) >> 1);
             if (fx[c - c0] != 0) whole = false;
         }
-        const ColumnMap cm{x0.data(), fx.data()};
+        // For enlargements, eight neighbouring columns read at most eight
+        // neighbouring source pixels: the kernels then load them at once.
+        std::vector<int16_t> fx4(static_cast<size_t>(n) * 4);
+        for (int i = 0; i < n; ++i) std::fill_n(fx4.data() + i * 4, 4, fx[i]);
+        const int groups = n / 8;
+        std::vector<int32_t> window(groups), windowIndex(static_cast<size_t>(groups) * 8);
+        for (int g = 0; g < groups; ++g) {
+            const int32_t base = x0[g * 8];
+            const bool fits = x0[g * 8 + 7] + 1 - base <= 7 && base + 8 <= src.width;
+            window[g] = fits ? base : -1;
+            for (int k = 0; k < 8; ++k) windowIndex[g * 8 + k] = fits ? x0[g * 8 + k] - base : 0;
+        }
+        const ColumnMap cm{x0.data(), fx.data(), fx4.data(), window.data(), windowIndex.data()};
         std::vector<int16_t> h0(static_cast<size_t>(n) * 4), h1(static_cast<size_t>(n) * 4);
         int64_t row0 = -1, row1 = -1; // source rows held in h0, h1
         const int64_t last = src.height - 1;

@@ -113,6 +113,11 @@ void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, const RowMa
 struct ColumnMap {
     const int32_t *x0;   // left tap of each column (from c0)
     const int16_t *fx;   // its 15-bit weight
+    const int16_t *fx4;  // the weight four times (once per channel)
+    // Per group of eight columns: the first source pixel of an 8-pixel window
+    // that holds all their taps (or -1), and each column's left tap within it.
+    const int32_t *window;
+    const int32_t *windowIndex;
 };
 using RowHorizontalFn = void (*)(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
 using RowVerticalOverFn = void (*)(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row,

@@ -25,18 +25,6 @@ QV_AVX2_INLINE __m256i Spread4(__m128i w32) {
     return _mm256_shuffle_epi8(w64, pick);
 }
 
-// The left and right taps of four pixels, from their 8-byte pairs, widened
-// to 16 bits and scaled by 128.
-QV_AVX2_INLINE void Taps(__m128i pair0, __m128i pair1, __m128i pair2, __m128i pair3, __m256i *left,
-                         __m256i *right) {
-    const __m128 a = _mm_castsi128_ps(_mm_unpacklo_epi64(pair0, pair1));
-    const __m128 b = _mm_castsi128_ps(_mm_unpacklo_epi64(pair2, pair3));
-    const __m128i l = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i r = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-    *left = _mm256_slli_epi16(_mm256_cvtepu8_epi16(l), 7);
-    *right = _mm256_slli_epi16(_mm256_cvtepu8_epi16(r), 7);
-}
-
 QV_AVX2_INLINE __m256i Lerp(__m256i p0, __m256i p1, __m256i w) {
     return _mm256_add_epi16(p0, _mm256_mulhrs_epi16(_mm256_sub_epi16(p1, p0), w));
 }
@@ -84,7 +72,8 @@ __attribute__((always_inline)) inline __m128i Load8x2(const uint8_t *p, const ui
         _mm_loadh_pd(_mm_castsi128_pd(Load8(p)), reinterpret_cast<const double *>(q)));
 }
 
-// Left and right taps of four pixels from their pairs (see Taps).
+// The left and right taps of four pixels, from their 8-byte pairs (two to a
+// register), widened to 16 bits and scaled by 128.
 QV_AVX2_INLINE void TapsOf(__m128i pairs01, __m128i pairs23, __m256i *left, __m256i *right) {
     const __m128 a = _mm_castsi128_ps(pairs01), b = _mm_castsi128_ps(pairs23);
     const __m128i l = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
@@ -179,19 +168,32 @@ QV_AVX2 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, con
 QV_AVX2 void RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
     int i = 0;
     for (; i + 8 <= count; i += 8) {
-        const int32_t *x = cm.x0 + i;
         __m256i l0, r0, l1, r1;
-        Taps(Load8(srcRow + x[0] * 4), Load8(srcRow + x[1] * 4), Load8(srcRow + x[2] * 4), Load8(srcRow + x[3] * 4),
-             &l0, &r0);
-        Taps(Load8(srcRow + x[4] * 4), Load8(srcRow + x[5] * 4), Load8(srcRow + x[6] * 4), Load8(srcRow + x[7] * 4),
-             &l1, &r1);
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(cm.fx + i));
-        const __m256i w0 = Spread4(_mm_cvtepu16_epi32(w)), w1 = Spread4(_mm_cvtepu16_epi32(_mm_srli_si128(w, 8)));
+        const int32_t base = cm.window[i / 8];
+        if (base >= 0) {
+            // All sixteen taps within eight neighbouring pixels.
+            const __m256i win = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(srcRow + base * 4));
+            const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.windowIndex + i));
+            const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
+            const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_add_epi32(idx, _mm256_set1_epi32(1)));
+            l0 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(left)), 7);
+            l1 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(left, 1)), 7);
+            r0 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(right)), 7);
+            r1 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(right, 1)), 7);
+        } else {
+            const int32_t *x = cm.x0 + i;
+            TapsOf(Load8x2(srcRow + x[0] * 4, srcRow + x[1] * 4), Load8x2(srcRow + x[2] * 4, srcRow + x[3] * 4), &l0,
+                   &r0);
+            TapsOf(Load8x2(srcRow + x[4] * 4, srcRow + x[5] * 4), Load8x2(srcRow + x[6] * 4, srcRow + x[7] * 4), &l1,
+                   &r1);
+        }
+        const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.fx4 + i * 4));
+        const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.fx4 + i * 4 + 16));
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4), Lerp(l0, r0, w0));
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4 + 16), Lerp(l1, r1, w1));
     }
     if (i < count) {
-        const ColumnMap rest{cm.x0 + i, cm.fx + i};
+        const ColumnMap rest{cm.x0 + i, cm.fx + i, cm.fx4 + i * 4, nullptr, nullptr};
         RowHorizontalScalar(srcRow, out + i * 4, count - i, rest);
     }
 }

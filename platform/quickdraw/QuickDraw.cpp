@@ -3,6 +3,7 @@
 // rectangular regions, recorded pictures and CopyBits.
 #include "quickdraw/QuickDraw.h"
 
+#include <emmintrin.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -145,9 +146,23 @@ void NotifyDrawn(CGrafPtr port, const Rect &area) {
 
 UInt32 *Row(CGrafPtr port, int y) { return reinterpret_cast<UInt32 *>(port->base + y * port->rowBytes); }
 
+// One row of pixels set to one value, 16 bytes at a time.
+void FillRow(UInt32 *p, int n, UInt32 pixel) {
+    int i = 0;
+    while (i < n && (reinterpret_cast<uintptr_t>(p + i) & 15)) p[i++] = pixel;
+    const __m128i v = _mm_set1_epi32(static_cast<int>(pixel));
+    for (; i + 16 <= n; i += 16) {
+        _mm_store_si128(reinterpret_cast<__m128i *>(p + i), v);
+        _mm_store_si128(reinterpret_cast<__m128i *>(p + i + 4), v);
+        _mm_store_si128(reinterpret_cast<__m128i *>(p + i + 8), v);
+        _mm_store_si128(reinterpret_cast<__m128i *>(p + i + 12), v);
+    }
+    for (; i < n; ++i) p[i] = pixel;
+}
+
 void FillArea(CGrafPtr port, const Rect &r, UInt32 pixel) {
     const int w = r.right - r.left;
-    for (int y = r.top; y < r.bottom; ++y) std::fill_n(Row(port, y) + r.left, w, pixel);
+    for (int y = r.top; y < r.bottom; ++y) FillRow(Row(port, y) + r.left, w, pixel);
 }
 
 // Paints r clipped to the drawable area; reports the change.
@@ -623,23 +638,64 @@ std::shared_ptr<PixelLoan> LendPortPixels(CGrafPtr port, const UInt8 *data, size
     return loan;
 }
 
+namespace {
+
+// Large pixel blocks are kept for reuse when freed: a renderer that makes
+// and disposes of a frame-sized world for every frame then neither maps nor
+// faults in fresh pages each time (clearing a reused block is cheaper).
+constexpr size_t kHuge = 2u << 20;
+constexpr size_t kPoolBlocks = 4;
+constexpr size_t kPoolBytes = 256u << 20;
+std::mutex gPoolLock;
+std::vector<std::pair<UInt8 *, size_t>> gPool; // block, mapped length
+
+void ReleaseHuge(UInt8 *p, size_t length) {
+    {
+        std::lock_guard<std::mutex> lock(gPoolLock);
+        size_t held = 0;
+        for (auto &b : gPool) held += b.second;
+        if (gPool.size() < kPoolBlocks && held + length <= kPoolBytes) {
+            gPool.emplace_back(p, length);
+            return;
+        }
+    }
+    munmap(p, length);
+}
+
+UInt8 *TakeHuge(size_t length) {
+    std::lock_guard<std::mutex> lock(gPoolLock);
+    for (size_t i = 0; i < gPool.size(); ++i)
+        if (gPool[i].second == length) {
+            UInt8 *p = gPool[i].first;
+            gPool.erase(gPool.begin() + static_cast<std::ptrdiff_t>(i));
+            return p;
+        }
+    return nullptr;
+}
+
+} // namespace
+
 std::shared_ptr<UInt8> AllocatePixels(size_t bytes) {
     if (bytes == 0) bytes = 64;
-    constexpr size_t kHuge = 2u << 20;
     if (bytes >= kHuge) {
-        // Large frames: anonymous memory (already zero) on huge pages where
-        // the system allows, so walking a frame in any direction stays cheap.
+        // Large frames: anonymous memory on huge pages where the system
+        // allows, so walking a frame in any direction stays cheap.
         const size_t length = (bytes + kHuge - 1) & ~(kHuge - 1);
-        void *p = mmap(nullptr, length + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) return nullptr;
-        auto start = reinterpret_cast<uintptr_t>(p);
-        const uintptr_t aligned = (start + kHuge - 1) & ~(kHuge - 1);
-        if (aligned > start) munmap(p, aligned - start);
-        const uintptr_t end = start + length + kHuge;
-        if (end > aligned + length) munmap(reinterpret_cast<void *>(aligned + length), end - (aligned + length));
-        madvise(reinterpret_cast<void *>(aligned), length, MADV_HUGEPAGE);
-        return std::shared_ptr<UInt8>(reinterpret_cast<UInt8 *>(aligned),
-                                      [length](UInt8 *q) { munmap(q, length); });
+        UInt8 *block = TakeHuge(length);
+        if (block) {
+            std::memset(block, 0, bytes);
+        } else {
+            void *p = mmap(nullptr, length + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED) return nullptr;
+            auto start = reinterpret_cast<uintptr_t>(p);
+            const uintptr_t aligned = (start + kHuge - 1) & ~(kHuge - 1);
+            if (aligned > start) munmap(p, aligned - start);
+            const uintptr_t end = start + length + kHuge;
+            if (end > aligned + length) munmap(reinterpret_cast<void *>(aligned + length), end - (aligned + length));
+            madvise(reinterpret_cast<void *>(aligned), length, MADV_HUGEPAGE);
+            block = reinterpret_cast<UInt8 *>(aligned); // fresh anonymous memory is already zero
+        }
+        return std::shared_ptr<UInt8>(block, [length](UInt8 *q) { ReleaseHuge(q, length); });
     }
     void *p = nullptr;
     if (posix_memalign(&p, 64, bytes) != 0) return nullptr;
