@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -33,6 +34,9 @@ namespace {
 // largest image we accept).
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 
+// The pixel count refused; lowered only by the fuzz target (see CGInternal.h).
+size_t gMaxPixels = kQVImageSourceMaxPixels;
+
 void FinalizeSource(CFRuntimeBase *object) { delete reinterpret_cast<CGImageSource *>(object); }
 
 CGImageSource *AsSource(CGImageSourceRef source) {
@@ -50,7 +54,7 @@ void SetUpReaders() {
 bool SizeAllowed(QSize size) {
     if (!size.isValid() || size.width() <= 0 || size.height() <= 0) return false;
     if (size.width() > kQVImageSourceMaxSide || size.height() > kQVImageSourceMaxSide) return false;
-    return static_cast<size_t>(size.width()) * static_cast<size_t>(size.height()) <= kQVImageSourceMaxPixels;
+    return static_cast<size_t>(size.width()) * static_cast<size_t>(size.height()) <= gMaxPixels;
 }
 
 // A JPEG's entropy-coded data escapes 0xFF, so an end-of-image marker after
@@ -126,8 +130,12 @@ bool BMPComplete(const QByteArray &b) {
         compression = u32(30);
     }
     if (compression == 0 || compression == 3 || compression == 6) {
+        // Sizes straight from the file: compare by division, never by a
+        // product that could overflow.
         const qint64 stride = ((std::abs(width) * bits + 31) / 32) * 4;
-        return static_cast<qint64>(dataOffset) + stride * std::abs(height) <= n;
+        const qint64 room = n - static_cast<qint64>(dataOffset);
+        if (room < 0) return false;
+        return stride == 0 || std::abs(height) <= room / stride;
     }
     return fileSize == 0 || fileSize <= static_cast<quint64>(n);
 }
@@ -183,6 +191,8 @@ CGImageSourceRef NewSource(QByteArray bytes) {
 }
 
 } // namespace
+
+void cg::SetImageSourcePixelLimit(size_t pixels) { gMaxPixels = std::min(pixels, kQVImageSourceMaxPixels); }
 
 extern "C" {
 

@@ -63,6 +63,10 @@ CGImageRef NewImage(size_t width, size_t height, std::shared_ptr<qd::PixelLoan> 
 // The pixels to read for drawing an image.
 cgdraw::Source ImageSource(CGImage *image);
 
+// Lowers the pixel count image sources refuse (never above the documented
+// limit); the fuzz target keeps each input quick with it.
+void SetImageSourcePixelLimit(size_t pixels);
+
 } // namespace cg
 
 #endif /* QUELVANE_CGINTERNAL_H */
