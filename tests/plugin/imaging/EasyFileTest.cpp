@@ -1,8 +1,8 @@
-// Image and file access: every image format through the plug-in's loading
-// path (first frame of an animation, first page of a multi-page file, no
-// image and no alert for other files), the picture path through graphics
-// importers, scaled pictures, file writing helpers, directory paths, type
-// conformance and opening documents.
+// Image and file access through the plug-in's procedures: every format of
+// the test data (an animated GIF gives its first frame, a two-page TIFF its
+// first page: the second of each is green), other files give no image and
+// no alert, pictures come through graphics importers, scaled pictures,
+// file helpers, paths, type conformance and opening documents.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,9 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
 
-#include "ImageFiles.h"
 #include "ImageTestSupport.h"
 #include "common/commonprocs.h"
 #include "imaging/EasyFile.h"
@@ -27,262 +25,176 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ImageRelease {
-    void operator()(CGImage *i) const { CGImageRelease(i); }
-};
-using Img = std::unique_ptr<CGImage, ImageRelease>;
+const Px kRed = Opaque(220, 30, 30), kBlue = Opaque(30, 40, 210);
 
 Px ImagePixel(CGImageRef image, int x, int y) {
     const UInt8 *p = QVCGImageGetPixels(image) + size_t(y) * CGImageGetBytesPerRow(image) + size_t(x) * 4;
     return Px{p[0], p[1], p[2], p[3]};
 }
 
-void ExpectNear(const Px &got, const Px &want, int tolerance) {
-    EXPECT_NEAR(got.a, want.a, tolerance);
-    EXPECT_NEAR(got.r, want.r, tolerance) << got << " vs " << want;
-    EXPECT_NEAR(got.g, want.g, tolerance) << got << " vs " << want;
-    EXPECT_NEAR(got.b, want.b, tolerance) << got << " vs " << want;
+bool Near(const Px &a, const Px &b, int tolerance) {
+    return std::abs(a.a - b.a) <= tolerance && std::abs(a.r - b.r) <= tolerance &&
+           std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
 }
 
-const Px kRed = Opaque(220, 30, 30), kBlue = Opaque(30, 40, 210);
-Px Halves(int x, int) { return x < 16 ? kRed : kBlue; }
+std::string Text(const unsigned char *p) { return std::string(reinterpret_cast<const char *>(p + 1), p[0]); }
 
 class EasyFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        data_ = fs::path(std::getenv("QUELVANE_SOURCE_DIR")) / "tests/plugin/imaging/data";
         dir_ = fs::temp_directory_path() / ("qv-easyfile-" + std::to_string(getpid()));
         fs::create_directories(dir_);
     }
-    void TearDown() override {
-        QVLSSetLaunchHook(nullptr, nullptr);
-        fs::remove_all(dir_);
-    }
-    std::string PathOf(const std::string &name) const { return (dir_ / name).string(); }
-    static FSSpec Spec(const std::string &path) {
+    void TearDown() override { fs::remove_all(dir_); }
+    static FSSpec Spec(const fs::path &path) {
         FSSpec spec{};
         QVFSSpecFromPath(path.c_str(), &spec);
         return spec;
     }
-    static FSRef Ref(const std::string &path) {
+    static FSRef Ref(const fs::path &path) {
         FSRef ref{};
-        EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8 *>(path.c_str()), &ref, nullptr), noErr) << path;
+        FSPathMakeRef(reinterpret_cast<const UInt8 *>(path.c_str()), &ref, nullptr);
         return ref;
     }
-    static CFURLRef Url(const std::string &path) {
-        return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(path.c_str()),
-                                                       CFIndex(path.size()), false);
+    static CFURLRef Url(const fs::path &path) {
+        const std::string s = path.string();
+        return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(s.c_str()),
+                                                       CFIndex(s.size()), false);
     }
-    static std::string ReadAll(const std::string &path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    // Writes the two-halves picture in every format; answers name -> path.
-    std::vector<std::pair<std::string, std::string>> WriteAllFormats() {
-        const Image halves = MakeImage(32, 16, Halves);
-        const Image other = MakeImage(32, 16, [](int, int) { return Opaque(0, 200, 0); });
-        const std::string png = PathOf("halves.png"), bmp = PathOf("halves.bmp"), tif = PathOf("pages.tif"),
-                          gif = PathOf("anim.gif"), jpg = PathOf("halves.jpg");
-        EXPECT_TRUE(WritePNGImage(png, halves));
-        EXPECT_TRUE(WriteBMP(bmp, halves));
-        EXPECT_TRUE(WriteTIFF(tif, {halves, other}));
-        EXPECT_TRUE(WriteGIF(gif, {halves, other}, {kRed, kBlue, Opaque(0, 200, 0)}));
-        fs::copy_file(fs::path(std::getenv("QUELVANE_SOURCE_DIR")) / "tests/plugin/imaging/data/halves.jpg", jpg);
-        return {{"PNG", png}, {"BMP", bmp}, {"two-page TIFF", tif}, {"animated GIF", gif}, {"JPEG", jpg}};
-    }
-    fs::path dir_;
+    fs::path data_, dir_;
 };
 
-TEST_F(EasyFileTest, EveryFormatLoadsItsFirstImageThroughTheSpecification) {
-    for (const auto &[format, path] : WriteAllFormats()) {
-        SCOPED_TRACE(format);
-        Img image(GetCGImageFromFSSUsingCG(Spec(path)));
-        ASSERT_TRUE(image);
-        EXPECT_EQ(CGImageGetWidth(image.get()), 32u);
-        EXPECT_EQ(CGImageGetHeight(image.get()), 16u);
-        // The first frame or page: red and blue halves, not the green one.
-        const int tolerance = format == "JPEG" ? 12 : 0;
-        ExpectNear(ImagePixel(image.get(), 3, 8), kRed, tolerance);
-        ExpectNear(ImagePixel(image.get(), 28, 2), kBlue, tolerance);
-
-        // The same through a URL and through a file reference.
-        CFURLRef url = Url(path);
-        Img viaUrl(GetCGImageFromURLUsingCG(url));
-        CFRelease(url);
-        ASSERT_TRUE(viaUrl);
-        EXPECT_EQ(ImagePixel(viaUrl.get(), 30, 15), ImagePixel(image.get(), 30, 15));
-        Img viaRef(GetCGImageFromFSRefUsingCG(Ref(path)));
-        ASSERT_TRUE(viaRef);
+TEST_F(EasyFileTest, EveryFormatLoadsItsFirstImage) {
+    for (const char *name : {"halves.png", "halves.bmp", "halves.jpg", "pages.tif", "anim.gif"}) {
+        SCOPED_TRACE(name);
+        const int tolerance = std::strstr(name, ".jpg") ? 12 : 0;
+        CGImageRef viaSpec = GetCGImageFromFSSUsingCG(Spec(data_ / name));
+        CGImageRef viaImporter = GetCGImageFromFSS(Spec(data_ / name));
+        for (CGImageRef image : {viaSpec, viaImporter}) {
+            ASSERT_NE(image, nullptr);
+            EXPECT_EQ(CGImageGetWidth(image), 32u);
+            EXPECT_EQ(CGImageGetHeight(image), 16u);
+            EXPECT_TRUE(Near(ImagePixel(image, 3, 8), kRed, tolerance)) << ImagePixel(image, 3, 8);
+            EXPECT_TRUE(Near(ImagePixel(image, 28, 2), kBlue, tolerance)) << ImagePixel(image, 28, 2);
+            CGImageRelease(image);
+        }
     }
 }
 
 TEST_F(EasyFileTest, FilesThatAreNoImagesGiveNoImageAndShowNothing) {
-    const std::string text = PathOf("notes.png"), empty = PathOf("empty.gif"), cut = PathOf("cut.png");
-    std::ofstream(text) << "not an image at all";
-    std::ofstream(empty).flush();
-    WritePNGImage(cut, MakeImage(40, 40, Halves));
-    fs::resize_file(cut, 60);
+    std::ofstream(dir_ / "notes.png") << "not an image at all";
+    std::ofstream(dir_ / "empty.gif").flush();
+    fs::copy_file(data_ / "halves.png", dir_ / "cut.png");
+    fs::resize_file(dir_ / "cut.png", 60);
     int alerts = 0;
-    QVSetAlertPresenter(
-        [](const QVAlertContent *, void *refCon) -> DialogItemIndex {
-            ++*static_cast<int *>(refCon);
-            return 1;
-        },
-        &alerts);
-    for (const std::string &path : {text, empty, cut, PathOf("missing.png")}) {
-        EXPECT_EQ(GetCGImageFromFSSUsingCG(Spec(path)), nullptr) << path;
-        EXPECT_EQ(GetCGImageFromFSS(Spec(path)), nullptr) << path;
-        Str255 name;
-        EXPECT_EQ(ReadPictureFromFSS(Spec(path), name), nullptr) << path;
+    QVSetAlertPresenter([](const QVAlertContent *, void *n) -> DialogItemIndex { return ++*static_cast<int *>(n), 1; },
+                        &alerts);
+    for (const char *name : {"notes.png", "empty.gif", "cut.png", "missing.png"}) {
+        Str255 fileName;
+        EXPECT_EQ(GetCGImageFromFSSUsingCG(Spec(dir_ / name)), nullptr) << name;
+        EXPECT_EQ(GetCGImageFromFSS(Spec(dir_ / name)), nullptr) << name;
+        EXPECT_EQ(ReadPictureFromFSS(Spec(dir_ / name), fileName), nullptr) << name;
+        CFURLRef url = Url(dir_ / name);
+        EXPECT_EQ(GetPictFromURLUsingCG(url), nullptr) << name;
+        CFRelease(url);
     }
     EXPECT_EQ(GetCGImageFromURLUsingCG(nullptr), nullptr);
     QVSetAlertPresenter(nullptr, nullptr);
     EXPECT_EQ(alerts, 0);
 }
 
-TEST_F(EasyFileTest, GraphicsImportersGiveTheSameImageAndPictures) {
-    const auto files = WriteAllFormats();
-    const std::string png = files[0].second;
-    Img viaCG(GetCGImageFromFSSUsingCG(Spec(png)));
-    Img viaQT(GetCGImageFromFSS(Spec(png)));
-    ASSERT_TRUE(viaQT);
-    EXPECT_EQ(ImagePixel(viaQT.get(), 5, 5), ImagePixel(viaCG.get(), 5, 5));
-    CFURLRef url = Url(png);
-    Img viaQTUrl(GetCGImageFromURLUsingQT(url));
-    EXPECT_TRUE(viaQTUrl);
-
-    // Pictures: the file's name, the image's frame, its pixels when drawn.
+TEST_F(EasyFileTest, PicturesHoldTheImageAndScaledPicturesAllOfIt) {
     Str255 name;
-    PicHandle pic = ReadPictureFromFSS(Spec(files[2].second), name);
+    PicHandle pic = ReadPictureFromFSRef(Ref(data_ / "pages.tif"), name);
     ASSERT_NE(pic, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(name + 1), name[0]), "pages.tif");
-    Rect frame;
-    QDGetPictureBounds(pic, &frame);
-    EXPECT_EQ(frame.right - frame.left, 32);
-    EXPECT_EQ(frame.bottom - frame.top, 16);
-    GW gw(AllocateGWorld(32, 16));
-    DrawPictureInGW(gw.get(), pic, GetPortRect(gw.get()));
-    EXPECT_EQ(Get(gw.get(), 2, 2), kRed);
-    EXPECT_EQ(Get(gw.get(), 20, 2), kBlue);
-    KillPicture(pic);
-
-    // A picture made by drawing the image through Quartz.
+    EXPECT_EQ(Text(name), "pages.tif");
+    CFURLRef url = Url(data_ / "halves.bmp");
     PicHandle drawn = GetPictFromURLUsingCG(url);
     CFRelease(url);
     ASSERT_NE(drawn, nullptr);
-    GW gw2(AllocateGWorld(32, 16));
-    DrawPictureInGW(gw2.get(), drawn, GetPortRect(gw2.get()));
-    EXPECT_EQ(Get(gw2.get(), 15, 0), kRed);
-    EXPECT_EQ(Get(gw2.get(), 16, 15), kBlue);
-    KillPicture(drawn);
-    CFURLRef nothing = Url(PathOf("missing.png"));
-    EXPECT_EQ(GetPictFromURLUsingCG(nothing), nullptr);
-    CFRelease(nothing);
+    for (PicHandle p : {pic, drawn}) {
+        GW gw(AllocateGWorld(32, 16));
+        DrawPictureInGW(gw.get(), p, GetPortRect(gw.get()));
+        EXPECT_EQ(Get(gw.get(), 15, 0), kRed);
+        EXPECT_EQ(Get(gw.get(), 16, 15), kBlue);
+        KillPicture(p);
+    }
+    // Reduced by 2 across and 4 down into a 16 x 4 buffer: the whole
+    // picture, so the blue half reaches the right edge.
+    GW small(GetScaledGWImageFromFSRef(Ref(data_ / "halves.png"), 2, 4));
+    ASSERT_TRUE(small);
+    EXPECT_EQ(Width(small.get()), 16);
+    EXPECT_EQ(Height(small.get()), 4);
+    EXPECT_EQ(Get(small.get(), 7, 3), kRed);
+    EXPECT_EQ(Get(small.get(), 15, 3), kBlue);
+    EXPECT_EQ(GetScaledGWImageFromFSRef(Ref(data_ / "halves.png"), 0, 1), nullptr);
+    EXPECT_EQ(GetScaledGWImageFromFSRef(Ref(data_ / "halves.png"), 33, 1), nullptr);  // nothing left
 }
 
-TEST_F(EasyFileTest, ScaledPicturesAreReducedIntoTheirWholeBuffer) {
-    const std::string path = PathOf("grid.bmp");
-    WriteBMP(path, MakeImage(40, 20, [](int x, int y) { return Opaque(UInt8(x * 6), UInt8(y * 12), 0); }));
-    GW gw(GetScaledGWImageFromFSRef(Ref(path), 2, 4));
-    ASSERT_TRUE(gw);
-    EXPECT_EQ(Width(gw.get()), 20);
-    EXPECT_EQ(Height(gw.get()), 5);
-    // The whole picture, reduced: nearest pixels from across all of it.
-    EXPECT_EQ(Get(gw.get(), 0, 0), Opaque(0, 0, 0));
-    EXPECT_EQ(Get(gw.get(), 19, 4), Opaque(38 * 6, 16 * 12, 0));
-    EXPECT_EQ(GetScaledGWImageFromFSRef(Ref(path), 0, 1), nullptr);
-    EXPECT_EQ(GetScaledGWImageFromFSRef(Ref(path), 1, -2), nullptr);
-    // Reduced to nothing: no buffer rather than a fatal stop.
-    EXPECT_EQ(GetScaledGWImageFromFSRef(Ref(path), 41, 1), nullptr);
-}
-
-TEST_F(EasyFileTest, FileWritingHelpersWriteTextAndLines) {
-    const std::string path = PathOf("log.txt");
-    std::ofstream(path) << "old content that must go";
+TEST_F(EasyFileTest, FileHelpersWriteTextLinesAndPaths) {
+    const fs::path log = dir_ / "log.txt";
+    std::ofstream(log) << "old content that must go";
     SInt16 ref = 0;
-    PSPRewrite(ref, Spec(path), QV_FOURCC('T', 'E', 'X', 'T'), QV_FOURCC('q', 'r', 'v', 't'));
-    ASSERT_NE(ref, 0);
+    PSPRewrite(ref, Spec(log), QV_FOURCC('T', 'E', 'X', 'T'), QV_FOURCC('q', 'r', 'v', 't'));
     FileWrite(ref, reinterpret_cast<ConstStr255Param>("\3abc"));
-    FileWrite(ref, reinterpret_cast<ConstStr255Param>("\0"));
     FileWriteLn(ref, reinterpret_cast<ConstStr255Param>("\3def"));
-    Str255 longText;
-    longText[0] = 255;
+    Str255 longText = {255};
     std::memset(longText + 1, 'x', 255);
-    FileWriteLn(ref, longText);
+    FileWriteLn(ref, longText);  // 255 characters, the last a carriage return
     FSClose(ref);
-    EXPECT_EQ(ReadAll(path), "abcdef\r" + std::string(254, 'x') + "\r");
-
-    // Opening again starts at the beginning.
-    PSPPascalOpenFile(ref, Spec(path));
-    ASSERT_NE(ref, 0);
-    FileWrite(ref, reinterpret_cast<ConstStr255Param>("\2AB"));
+    PSPPascalOpenFile(ref, Spec(log));  // the mark starts at the beginning
+    FileWrite(ref, reinterpret_cast<ConstStr255Param>("\1A"));
     FSClose(ref);
-    EXPECT_EQ(ReadAll(path).substr(0, 7), "ABcdef\r");
-    PSPPascalOpenFile(ref, Spec(PathOf("missing.txt")));
-    EXPECT_EQ(ref, 0);
-}
+    std::stringstream content;
+    content << std::ifstream(log).rdbuf();
+    EXPECT_EQ(content.str(), "Abcdef\r" + std::string(254, 'x') + "\r");
 
-TEST_F(EasyFileTest, DirectoryNamesAndFullPaths) {
-    const FSRef dirRef = Ref(dir_.string());
     FSCatalogInfo info{};
-    ASSERT_EQ(FSGetCatalogInfo(&dirRef, kFSCatInfoNodeID, &info, nullptr, nullptr, nullptr), noErr);
+    const FSRef dirRef = Ref(dir_);
+    FSGetCatalogInfo(&dirRef, kFSCatInfoNodeID, &info, nullptr, nullptr, nullptr);
     Str255 path;
     GetFullPath(SInt32(info.nodeID), 0, path);
     std::string expected = kQVVolumeName;
     for (const auto &part : fs::canonical(dir_).relative_path()) expected += ":" + part.string();
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(path + 1), path[0]), expected + ":");
+    EXPECT_EQ(Text(path), expected + ":");
     GetFullPath(0x7FFF0000, 0, path);  // no such directory
     EXPECT_EQ(path[0], 0);
-
     const fs::path cwd = fs::current_path();
     fs::current_path(dir_);
-    Str255 name;
-    GetAppDirName(name);
+    GetAppDirName(path);
     fs::current_path(cwd);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(name + 1), name[0]), dir_.filename().string() + ":");
+    EXPECT_EQ(Text(path), dir_.filename().string() + ":");
 }
 
-TEST_F(EasyFileTest, ConformanceComesFromTheExtensionOrElseTheFileType) {
-    std::ofstream(PathOf("photo.JPG")) << "anything";
-    WritePNGImage(PathOf("picture"), MakeImage(2, 2, Halves));
-    std::ofstream(PathOf("notes")) << "plain words";
+TEST_F(EasyFileTest, ConformanceAndOpeningDocuments) {
+    std::ofstream(dir_ / "photo.JPG") << "anything";
+    fs::copy_file(data_ / "halves.png", dir_ / "picture");  // no extension: the type from its bytes
+    std::ofstream(dir_ / "notes") << "plain words";
     auto conforms = [&](const char *name, const char *uti) {
         Str255 text;
         CString2PString(uti, text);
-        return bool(FileConformsTo(Ref(PathOf(name)), text));
+        return bool(FileConformsTo(Ref(dir_ / name), text));
     };
-    EXPECT_TRUE(conforms("photo.JPG", "public.jpeg"));
-    EXPECT_TRUE(conforms("photo.JPG", "public.image"));
-    EXPECT_FALSE(conforms("photo.JPG", "public.text"));
-    EXPECT_TRUE(conforms("picture", "public.png"));
-    EXPECT_TRUE(conforms("picture", "public.image"));
-    EXPECT_FALSE(conforms("notes", "public.image"));
-    EXPECT_TRUE(conforms("notes", "public.data"));
-    const FSRef invalid{};
-    Str255 image;
-    CString2PString("public.image", image);
-    EXPECT_FALSE(FileConformsTo(invalid, image));
-}
+    EXPECT_TRUE(conforms("photo.JPG", "public.image") && !conforms("photo.JPG", "public.text"));
+    EXPECT_TRUE(conforms("picture", "public.png") && conforms("notes", "public.data"));
+    EXPECT_FALSE(conforms("notes", "public.image") || conforms("missing", "public.data"));
 
-TEST_F(EasyFileTest, DocumentsOpenInTheDefaultOrAGivenApplication) {
-    std::vector<std::pair<std::string, std::string>> launches;
+    std::vector<std::string> launches;
     QVLSSetLaunchHook(
-        [](const char *doc, const char *app, void *refCon) -> OSStatus {
-            static_cast<decltype(launches) *>(refCon)->emplace_back(doc ? doc : "", app ? app : "<default>");
+        [](const char *doc, const char *app, void *v) -> OSStatus {
+            static_cast<std::vector<std::string> *>(v)->push_back(std::string(doc) + "|" + (app ? app : "default"));
             return noErr;
         },
         &launches);
-    const std::string doc = PathOf("manual.pdf"), app = PathOf("reader");
-    std::ofstream(doc) << "%PDF";
-    std::ofstream(app) << "#!/bin/sh\n";
-    fs::permissions(app, fs::perms::owner_all);
-    EXPECT_EQ(OpenDocumentInSpecificApp(Ref(doc), nullptr), noErr);
-    const FSRef appRef = Ref(app);
-    EXPECT_EQ(OpenDocumentInSpecificApp(Ref(doc), &appRef), noErr);
-    ASSERT_EQ(launches.size(), 2u);
-    EXPECT_EQ(launches[0], std::make_pair(doc, std::string("<default>")));
-    EXPECT_EQ(launches[1], std::make_pair(doc, app));
+    std::ofstream(dir_ / "reader") << "#!/bin/sh\n";
+    fs::permissions(dir_ / "reader", fs::perms::owner_all);
+    const FSRef app = Ref(dir_ / "reader");
+    OpenDocumentInSpecificApp(Ref(dir_ / "notes"), nullptr);
+    EXPECT_EQ(OpenDocumentInSpecificApp(Ref(dir_ / "notes"), &app), noErr);
+    QVLSSetLaunchHook(nullptr, nullptr);
+    const std::string doc = (dir_ / "notes").string();
+    EXPECT_EQ(launches, (std::vector<std::string>{doc + "|default", doc + "|" + (dir_ / "reader").string()}));
 }
 
 } // namespace

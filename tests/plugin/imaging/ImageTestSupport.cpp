@@ -1,6 +1,5 @@
 #include "ImageTestSupport.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -94,76 +93,20 @@ long CountDifferences(GWorldPtr a, GWorldPtr b, std::string *firstDiff) {
     return count;
 }
 
-namespace {
-
-UInt32 Crc32(const UInt8 *data, size_t n, UInt32 crc = 0) {
-    crc = ~crc;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void Put32(std::vector<UInt8> &v, UInt32 x) {
-    for (int s = 24; s >= 0; s -= 8) v.push_back(UInt8(x >> s));
-}
-
-void Chunk(std::vector<UInt8> &out, const char *type, const std::vector<UInt8> &data) {
-    Put32(out, UInt32(data.size()));
-    std::vector<UInt8> body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    out.insert(out.end(), body.begin(), body.end());
-    Put32(out, Crc32(body.data(), body.size()));
-}
-
-} // namespace
-
-bool WritePNG(GWorldPtr w, const std::string &path) {
-    const PixelView view(w);
-    return WritePNGPixels(Width(w), Height(w), [&](int x, int y) { return view.at(x, y); }, path);
-}
-
-bool WritePNGPixels(int wid, int hig, const std::function<Px(int x, int y)> &pixel, const std::string &path) {
-    // Raw scanlines: filter byte 0, then R, G, B, A (un-premultiplied).
-    std::vector<UInt8> raw;
-    for (int y = 0; y < hig; ++y) {
-        raw.push_back(0);
-        for (int x = 0; x < wid; ++x) {
-            const Px p = pixel(x, y);
-            auto un = [&](UInt8 c) { return p.a ? UInt8(std::min(255, (c * 255 + p.a / 2) / p.a)) : UInt8(0); };
-            raw.insert(raw.end(), {un(p.r), un(p.g), un(p.b), p.a});
-        }
-    }
-    // zlib stream of stored deflate blocks.
-    std::vector<UInt8> z = {0x78, 0x01};
-    size_t pos = 0;
-    do {
-        const size_t n = std::min<size_t>(65535, raw.size() - pos);
-        const bool last = pos + n == raw.size();
-        z.insert(z.end(), {UInt8(last ? 1 : 0), UInt8(n & 0xFF), UInt8(n >> 8), UInt8(~n & 0xFF), UInt8((~n >> 8) & 0xFF)});
-        z.insert(z.end(), raw.begin() + long(pos), raw.begin() + long(pos + n));
-        pos += n;
-    } while (pos < raw.size());
-    UInt32 s1 = 1, s2 = 0;
-    for (UInt8 c : raw) {
-        s1 = (s1 + c) % 65521;
-        s2 = (s2 + s1) % 65521;
-    }
-    Put32(z, (s2 << 16) | s1);
-
-    std::vector<UInt8> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<UInt8> ihdr;
-    Put32(ihdr, UInt32(wid));
-    Put32(ihdr, UInt32(hig));
-    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-    Chunk(png, "IHDR", ihdr);
-    Chunk(png, "IDAT", z);
-    Chunk(png, "IEND", {});
+bool WriteImageFile(GWorldPtr w, const std::string &path) {
+    // Netpbm PAM, RGB_ALPHA, straight from the premultiplied pixels.
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
-    return std::fclose(f) == 0 && ok;
+    const int wid = Width(w), hig = Height(w);
+    std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", wid, hig);
+    const PixelView view(w);
+    for (int y = 0; y < hig; ++y)
+        for (int x = 0; x < wid; ++x) {
+            const Px p = view.at(x, y);
+            const UInt8 rgba[4] = {p.r, p.g, p.b, p.a};
+            std::fwrite(rgba, 1, 4, f);
+        }
+    return std::fclose(f) == 0;
 }
 
 std::string DiagnosticPath(const std::string &name) {

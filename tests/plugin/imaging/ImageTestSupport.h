@@ -1,7 +1,7 @@
 // Helpers for the imaging and renderer tests: offscreen worlds that dispose
 // of themselves, pixel access in memory order A, R, G, B independent of the
-// plug-in's pixel library, test patterns, image comparison, and a plain PNG
-// writer for looking at a failed comparison.
+// plug-in's pixel library, test patterns, image comparison, and a plain
+// image writer for looking at a failed comparison.
 #ifndef QUELVANE_IMAGETESTSUPPORT_H
 #define QUELVANE_IMAGETESTSUPPORT_H
 
@@ -62,11 +62,9 @@ Px Pattern(int x, int y);
 // the sizes differ); firstDiff describes the first one.
 long CountDifferences(GWorldPtr a, GWorldPtr b, std::string *firstDiff = nullptr);
 
-// Writes the world as an 8-bit RGBA PNG (stored, uncompressed); for
-// diagnostics of failed comparisons. False when the file cannot be written.
-bool WritePNG(GWorldPtr w, const std::string &path);
-// The same for pixels of any size given one by one.
-bool WritePNGPixels(int w, int h, const std::function<Px(int x, int y)> &pixel, const std::string &path);
+// Writes the world as a Netpbm PAM image (RGBA) for looking at a failed
+// comparison. False when the file cannot be written.
+bool WriteImageFile(GWorldPtr w, const std::string &path);
 
 // The folder where tests drop diagnostic images (the build folder).
 std::string DiagnosticPath(const std::string &name);

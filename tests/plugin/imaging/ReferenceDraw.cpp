@@ -216,10 +216,10 @@ Comparison CompareWithReference(GWorldPtr actual, const Expected &expected, int 
             }
         }
     if (!c.ok()) {
-        WritePNG(actual, DiagnosticPath(name + "-actual.png"));
+        WriteImageFile(actual, DiagnosticPath(name + "-actual.pam"));
         GW exp = MakeGW(ref.w, ref.h);
         PutImage(exp.get(), ref);
-        WritePNG(exp.get(), DiagnosticPath(name + "-expected.png"));
+        WriteImageFile(exp.get(), DiagnosticPath(name + "-expected.pam"));
     }
     return c;
 }

@@ -53,7 +53,7 @@ struct Comparison {
 
 // Compares a rendered world against the reference: outside pixels exactly,
 // inside pixels within insideTolerance per channel, edge pixels within their
-// bounds widened by edgeSlack. On failure both images are written as PNG
+// bounds widened by edgeSlack. On failure both images are written as PAM
 // files named after `name` into the build folder.
 Comparison CompareWithReference(GWorldPtr actual, const Expected &expected, int insideTolerance, int edgeSlack,
                                 const std::string &name);
