@@ -13,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "quickdraw/QDFont.h"
@@ -31,7 +32,7 @@ struct PictureOp;
 struct OpaqueGrafPtr {
     UInt32 magic = kPortMagic;
     bool window = false;
-    PixMap pm{};
+    alignas(8) PixMap pm{}; // aligned, so that its pointer field is too
     PixMap *pmPtr = nullptr;                // the pixel map handle points here
     std::shared_ptr<UInt8> buffer;          // pixels we own (null over caller memory)
     UInt8 *base = nullptr;
@@ -96,11 +97,18 @@ GDHandle gDevice = &gMainDevice;
 thread_local QDErr gError = noErr;
 OpaquePicHandle *gOpenPicture = nullptr;
 
-// Live ports by the start of their pixel memory.
+// Live ports, and the same by the start of their pixel memory. A port is
+// looked up here rather than trusted by its contents, so that a disposed-of
+// port is recognised without reading freed memory.
 std::mutex gRegistryLock;
 std::map<const UInt8 *, CGrafPtr> gPorts;
+std::unordered_set<CGrafPtr> gLivePorts;
 
-bool Live(CGrafPtr port) { return port && port->magic == kPortMagic; }
+bool Live(CGrafPtr port) {
+    if (!port) return false;
+    std::lock_guard<std::mutex> lock(gRegistryLock);
+    return gLivePorts.count(port) != 0;
+}
 
 CGrafPtr PortOfPixMap(PixMapHandle pm) {
     if (!pm || !*pm) return nullptr;
@@ -485,12 +493,14 @@ void Replay(CGrafPtr port, const OpaquePicHandle *pic, const Rect &dst) {
 void Register(CGrafPtr port) {
     std::lock_guard<std::mutex> lock(gRegistryLock);
     gPorts[port->base] = port;
+    gLivePorts.insert(port);
 }
 
 void Unregister(CGrafPtr port) {
     std::lock_guard<std::mutex> lock(gRegistryLock);
     auto it = gPorts.find(port->base);
     if (it != gPorts.end() && it->second == port) gPorts.erase(it);
+    gLivePorts.erase(port);
 }
 
 void SetUpPixMap(CGrafPtr port) {

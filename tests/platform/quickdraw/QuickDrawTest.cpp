@@ -28,18 +28,22 @@ TEST(GWorld, PortRectStartsAtOriginAndPixelsAreClearedAndLocked) {
     PixMapHandle pm = GetGWorldPixMap(gw);
     ASSERT_NE(pm, nullptr);
     EXPECT_EQ(GetPixDepth(pm), 32);
-    EXPECT_EQ((*pm)->pixelFormat, static_cast<OSType>(k32ARGBPixelFormat));
+    const OSType format = (*pm)->pixelFormat; // a packed field: read it by value
+    EXPECT_EQ(format, static_cast<OSType>(k32ARGBPixelFormat));
     EXPECT_GE(GetPixRowBytes(pm), 720 * 4);
-    EXPECT_EQ(GetPixRowBytes(pm), (*pm)->rowBytes & 0x3FFF);
-    EXPECT_TRUE((*pm)->rowBytes & kPixMapRowBytesFlag);
+    const SInt16 rowField = (*pm)->rowBytes;
+    EXPECT_EQ(GetPixRowBytes(pm), rowField & 0x3FFF);
+    EXPECT_TRUE(rowField & kPixMapRowBytesFlag);
     EXPECT_TRUE(GetPixelsState(pm) & pixelsLocked);
     for (int y = 0; y < 480; y += 37)
         for (int x = 0; x < 720; x += 41) ASSERT_EQ(Get(gw, x, y), kZero);
 
     const BitMap *bm = GetPortBitMapForCopyBits(gw);
     ASSERT_NE(bm, nullptr);
-    EXPECT_EQ(bm->baseAddr, GetPixBaseAddr(pm));
-    EXPECT_TRUE(EqualRect(&bm->bounds, &r));
+    const Ptr base = bm->baseAddr;
+    const Rect mapBounds = bm->bounds;
+    EXPECT_EQ(base, GetPixBaseAddr(pm));
+    EXPECT_TRUE(EqualRect(&mapBounds, &r));
 }
 
 TEST(GWorld, RefusesWhatItCannotMake) {
