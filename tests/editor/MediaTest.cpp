@@ -284,7 +284,7 @@ TEST(Convert, RoundTripThroughTheEncoderFormat) {
         ToArgb().convert(f, w, h, true, back.data(), 4L * w);
         int worst = 0;
         for (size_t i = 0; i < argb.size(); ++i) worst = std::max(worst, std::abs(argb[i] - back[i]));
-        EXPECT_LE(worst, 4) << "height " << h;
+        EXPECT_LE(worst, 6) << "height " << h;  // a wrong matrix or range is off by 10 to 40
         av_frame_free(&f);
     }
 }
