@@ -6,6 +6,7 @@
 
 #include "common/commonprocs.h"
 #include "corefoundation/CFBundle.h"
+#include "dialog/configdlghandler.h"
 #include "engine/DataHandling.h"
 #include "host/EffectRun.h"
 #include "host/FrameDriver.h"
@@ -38,6 +39,7 @@ HYPluginResult Dispatch(SInt16 which, PluginParams *params) {
     case kPlugTerminate: return EffectEnd(which, params);
     case kPlugDoFrame: return EffectDrive(which, params);
     case kPlugFilePlaceHolder: return MakeEffectPlaceHolder(which, params);
+    case kPlugCustomButtonClick: return CustomButton(which, params);
     default: return kPluginOK;
     }
 }

@@ -41,6 +41,11 @@ void S2P(const std::string &text, Str255 out);
 std::string ControlText(ControlRef control);
 ControlRef Find(WindowRef window, const char *signature, SInt32 id);
 
+// Writes a 24-bit BMP file of width x height pixels, pixel (h, v) =
+// pattern(h, v) -> 0xRRGGBB; false when it cannot be written.
+template <class F> bool WriteBMP(const std::string &path, int width, int height, F pattern);
+bool WriteBMPRows(const std::string &path, int width, int height, const std::vector<UInt32> &pixels);
+
 // ---- templates --------------------------------------------------------------
 
 void SetPixel(CGrafPtr port, int h, int v, UInt32 rgb);
@@ -70,6 +75,15 @@ template <class F> CGImageRef MakeImage(int width, int height, F pattern)
             p[3] = static_cast<UInt8>(rgb);
         }
     return QVCGImageCreateWithARGB(width, height, static_cast<size_t>(width) * 4, pixels.data());
+}
+
+template <class F> bool WriteBMP(const std::string &path, int width, int height, F pattern)
+{
+    std::vector<UInt32> pixels(static_cast<size_t>(width) * height);
+    for (int v = 0; v < height; ++v)
+        for (int h = 0; h < width; ++h)
+            pixels[static_cast<size_t>(v) * width + h] = pattern(h, v);
+    return WriteBMPRows(path, width, height, pixels);
 }
 
 } // namespace dlgtest

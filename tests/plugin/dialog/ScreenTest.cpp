@@ -1,0 +1,354 @@
+// The settings window on screen (Qt's offscreen platform): each window and
+// the about window open and are grabbed to PNG files, a real slider drag
+// changes the record, the value text and the preview while the thumb moves,
+// OK and Cancel end the modal loop, and a colour box and the picture box show
+// what they drew.
+//
+// The grabs go to $QUELVANE_BINARY_DIR/dialog-screens (or the temporary
+// folder).
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+#include "SessionSupport.h"
+#include "TestHost.h"
+#include "dialog/carbonmacros.h"
+#include "dialog/clipCTRL.h"
+#include "dialog/colorCTRL.h"
+#include "dialog/configdlghandler.h"
+#include "dialog/pictCTRL.h"
+#include "engine/DataHandling.h"
+#include "host/EffectRun.h"
+#include "host/PluginEntry.h"
+#include "store/prefsloader.h"
+#include "toolbox/ToolboxFrontEnd.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace dlgtest;
+
+namespace {
+
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        prefs_ = std::make_unique<qvtest::PrivatePreferences>();
+        ASSERT_TRUE(MakeSurePrefsFileExists());
+    }
+    void TearDown() override { prefs_.reset(); }
+
+private:
+    std::unique_ptr<qvtest::PrivatePreferences> prefs_;
+};
+const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
+
+QString ScreensFolder()
+{
+    const char *build = std::getenv("QUELVANE_BINARY_DIR");
+    QString folder = QString::fromLocal8Bit(build ? build : QDir::tempPath().toLocal8Bit().constData()) +
+                     QStringLiteral("/dialog-screens");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QWidget *TopOf(const QString &title)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->property("quelvaneWindow").toBool() && w->isVisible() && w->windowTitle() == title)
+            return w;
+    return nullptr;
+}
+
+template <class T> T *WidgetAt(QWidget *top, int h, int v)
+{
+    QWidget *child = top->childAt(h, v);
+    while (child && !qobject_cast<T *>(child))
+        child = child->parentWidget();
+    return qobject_cast<T *>(child);
+}
+
+QPushButton *ButtonTitled(QWidget *top, const QString &title)
+{
+    for (QPushButton *b : top->findChildren<QPushButton *>())
+        if (b->text() == title && b->isVisible())
+            return b;
+    return nullptr;
+}
+
+QPoint ThumbCentre(QSlider *slider)
+{
+    struct Probe : QSlider {
+        using QSlider::initStyleOption;
+    };
+    QStyleOptionSlider option;
+    static_cast<Probe *>(slider)->initStyleOption(&option);
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+}
+
+// What the window shows at (h, v) of its content, as 0xRRGGBB.
+UInt32 Shown(QWidget *top, int h, int v)
+{
+    const QImage image = top->grab(QRect(h, v, 1, 1)).toImage();
+    return image.pixel(0, 0) & 0xFFFFFF;
+}
+
+class Screen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndScreen), noErr); }
+    void SetUp() override
+    {
+        ASSERT_EQ(QVToolboxGetFrontEnd(), kQVFrontEndScreen);
+        params = qvtest::MakeParams(host, kPlugCustomButtonClick);
+        pNewConfig(config);
+        ResetConfig(config, true);
+        shared = gPascalData;
+        gPascalData = config;
+        gMostRecentStartFrame = 0;
+        gMostRecentFrameCount = 30;
+    }
+    void TearDown() override
+    {
+        gPascalData = shared;
+        pDestroyConfig(config);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Opens the settings window through the custom-button request and plays
+    // `steps` from its event loop; a loop left waiting is cancelled.
+    void RunDialog(std::function<void()> steps)
+    {
+        QTimer::singleShot(0, [steps] { steps(); });
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] {
+            ADD_FAILURE() << "the settings window was still open";
+            HICommand cancel{};
+            cancel.commandID = kHICommandCancel;
+            ProcessHICommand(&cancel);
+        });
+        guard.start(30000);
+        EXPECT_EQ(CustomButton(0, params.get()), kPluginOK);
+        EXPECT_EQ(FrontWindow(), nullptr);
+        EXPECT_EQ(host.FramesOutstanding(), 0);
+    }
+
+    // The window of a format, once shown and exposed.
+    static QWidget *Window(const char *title)
+    {
+        QWidget *top = TopOf(QString::fromUtf8(title));
+        EXPECT_NE(top, nullptr) << title;
+        if (top) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(top));
+        }
+        return top;
+    }
+
+    qvtest::TestHost host;
+    std::unique_ptr<PluginParams> params;
+    PluginDataRec *config = nullptr;
+    PluginDataRec *shared = nullptr;
+};
+
+struct WindowCase {
+    SInt16 mediaType;
+    const char *title;
+    const char *file;
+    int previewLeft, previewTop, previewWidth, previewHeight;
+};
+
+class EachWindow : public Screen, public ::testing::WithParamInterface<WindowCase> {};
+
+TEST_P(EachWindow, OpensShowsTheFrameAndIsGrabbed)
+{
+    const WindowCase c = GetParam();
+    config->MediaType = c.mediaType;
+    config->Sliders[0] = 120;
+    bool aboutSeen = false;
+    RunDialog([&] {
+        QWidget *top = Window(c.title);
+        if (!top)
+            return;
+        const QImage grab = top->grab().toImage();
+        EXPECT_TRUE(grab.save(ScreensFolder() + "/" + c.file + ".png"));
+        // The preview shows the clip's frame inside its black frame.
+        const int h = c.previewLeft + c.previewWidth / 2, v = c.previewTop + c.previewHeight / 2;
+        EXPECT_EQ(grab.pixel(h, v) & 0xFFFFFF, FrameColour(0));
+        EXPECT_EQ(grab.pixel(c.previewLeft, v) & 0xFFFFFF, 0x000000u);
+        EXPECT_EQ(grab.pixel(c.previewLeft + c.previewWidth - 1, v) & 0xFFFFFF, 0x000000u);
+        QSlider *zoom = WidgetAt<QSlider>(top, c.previewLeft + c.previewWidth + 60, 47);
+        ASSERT_NE(zoom, nullptr);
+        EXPECT_EQ(zoom->value(), 120);
+        EXPECT_EQ(zoom->minimum(), -500);
+        EXPECT_EQ(zoom->maximum(), 2000);
+
+        // The about window over it, then Cancel.
+        QTimer::singleShot(0, [&] {
+            QWidget *about = Window("About Quelvane");
+            if (!about) {
+                HICommand cancel{};
+                cancel.commandID = kHICommandCancel;
+                ProcessHICommand(&cancel);
+                return;
+            }
+            aboutSeen = true;
+            EXPECT_TRUE(about->grab().save(ScreensFolder() + "/about.png"));
+            std::vector<QString> texts;
+            for (QLabel *label : about->findChildren<QLabel *>())
+                texts.push_back(label->text());
+            EXPECT_NE(std::find(texts.begin(), texts.end(), QStringLiteral("Quelvane")), texts.end());
+            EXPECT_NE(std::find(texts.begin(), texts.end(), QString("Version ") + cPlugVersion), texts.end());
+            QTest::mouseClick(ButtonTitled(about, "Close"), Qt::LeftButton);
+        });
+        QTest::mouseClick(ButtonTitled(top, "About..."), Qt::LeftButton);
+        EXPECT_EQ(TopOf("About Quelvane"), nullptr);
+        QTest::mouseClick(ButtonTitled(top, "Cancel"), Qt::LeftButton);
+    });
+    EXPECT_TRUE(aboutSeen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EachWindow,
+                         ::testing::Values(WindowCase{1, "Quelvane Settings (NTSC)", "configNTSC", 16, 16, 480, 320},
+                                           WindowCase{2, "Quelvane Settings (PAL)", "configPAL", 16, 16, 450, 360},
+                                           WindowCase{3, "Quelvane Settings (HD)", "configHD", 16, 16, 512, 288}),
+                         [](const auto &info) { return std::string(info.param.file); });
+
+TEST_F(Screen, DraggingAZoomSliderChangesRecordTextAndPreviewAsTheThumbMoves)
+{
+    struct Step {
+        SInt32 widget;
+        SInt16 record;
+        std::string legend;
+        UInt32 portEdge, shownEdge;
+    };
+    std::vector<Step> steps;
+    UInt32 edgeBefore = 0;
+    RunDialog([&] {
+        QWidget *top = Window("Quelvane Settings (NTSC)");
+        if (!top)
+            return;
+        QSlider *zoom = WidgetAt<QSlider>(top, 600, 47);
+        QLabel *legend = WidgetAt<QLabel>(top, 750, 47);
+        ASSERT_NE(zoom, nullptr);
+        ASSERT_NE(legend, nullptr);
+        CGrafPtr port = GetWindowPort(FrontWindow());
+        // Near the preview's left edge: the frame now, the fill colour once
+        // the picture shrinks.
+        edgeBefore = PixelAt(port, 22, 176);
+        const QPoint at = ThumbCentre(zoom);
+        QTest::mousePress(zoom, Qt::LeftButton, Qt::NoModifier, at);
+        for (int i = 1; i <= 4; ++i) {
+            QTest::mouseMove(zoom, at - QPoint(i * 4, 0));
+            steps.push_back({zoom->value(), config->Sliders[0], legend->text().toStdString(),
+                             PixelAt(port, 22, 176), Shown(top, 22, 176)});
+        }
+        QTest::mouseRelease(zoom, Qt::LeftButton, Qt::NoModifier, at - QPoint(16, 0));
+        QTest::mouseClick(ButtonTitled(top, "OK"), Qt::LeftButton);
+    });
+    EXPECT_EQ(edgeBefore, FrameColour(0));
+    ASSERT_EQ(steps.size(), 4u);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_LT(steps[i].widget, 0);
+        EXPECT_EQ(steps[i].record, steps[i].widget); // the record follows each step
+        EXPECT_EQ(steps[i].legend, std::to_string(steps[i].widget) + "%");
+        EXPECT_EQ(steps[i].portEdge, 0xFFFFFFu); // re-rendered: the picture shrank
+        EXPECT_EQ(steps[i].shownEdge, 0xFFFFFFu);
+        if (i > 0) {
+            EXPECT_LT(steps[i].widget, steps[i - 1].widget);
+        }
+    }
+    // OK kept and saved the last value.
+    EXPECT_EQ(config->Sliders[0], steps.back().widget);
+    PluginDataRec *stored = nullptr;
+    pNewConfig(stored);
+    ASSERT_TRUE(ReadConfig(stored));
+    EXPECT_EQ(stored->Sliders[0], steps.back().widget);
+    pDestroyConfig(stored);
+}
+
+TEST_F(Screen, CancelEndsTheLoopAndRestoresTheRecord)
+{
+    config->Sliders[1] = 25;
+    PluginDataRec before;
+    std::memcpy(&before, config, sizeof before);
+    RunDialog([&] {
+        QWidget *top = Window("Quelvane Settings (NTSC)");
+        if (!top)
+            return;
+        QTest::mouseClick(ButtonTitled(top, "Reset"), Qt::LeftButton);
+        EXPECT_EQ(config->Sliders[1], 0);
+        QTest::mouseClick(ButtonTitled(top, "Cancel"), Qt::LeftButton);
+    });
+    EXPECT_EQ(std::memcmp(config, &before, sizeof before), 0);
+}
+
+// ---- The boxes on screen ----------------------------------------------------------
+
+const char kBoxes[] = R"(
+window boxes
+    title "Boxes On Screen"
+    bounds 100 100 300 500
+    control custom
+        id Colr 1
+        bounds 20 20 60 100
+        class "com.dranwick.quillor.color"
+        minimum 0
+        maximum 16777215
+        value 16744448
+    end
+    control custom
+        id Pict 1
+        bounds 80 200 180 400
+        class "com.dranwick.quillor.imageCTRL"
+        minimum 0
+        maximum 1
+    end
+end
+)";
+
+TEST_F(Screen, ColourBoxAndPictureBoxShowWhatTheyDrew)
+{
+    RegisterColorBox();
+    RegisterClipCtrl();
+    RegisterPictureControl();
+    WindowRef w = WindowFromText(kBoxes, "boxes");
+    ASSERT_NE(w, nullptr);
+    CGImageRef picture = MakeImage(400, 300, [](int, int v) { return v < 75 ? 0xFF0000u : 0x00FF00u; });
+    SetPictureBoxImage(Find(w, "Pict", 1), picture);
+    ShowWindow(w);
+    QWidget *top = Window("Boxes On Screen");
+    ASSERT_NE(top, nullptr);
+    const QImage grab = top->grab().toImage();
+    grab.save(ScreensFolder() + "/boxes.png");
+    auto at = [&](int h, int v) { return grab.pixel(h, v) & 0xFFFFFF; };
+    EXPECT_EQ(at(60, 40), 0xFF8000u);  // the packed colour FF8000
+    EXPECT_EQ(at(20, 20), 0x000000u);  // its black frame
+    EXPECT_EQ(at(99, 59), 0x000000u);
+    EXPECT_EQ(at(300, 85), 0xFF0000u); // the picture, 200 x 150 centred on the box
+    EXPECT_EQ(at(300, 150), 0x00FF00u);
+    EXPECT_EQ(at(200, 130), 0x000000u); // the box's frame
+    EXPECT_EQ(at(300, 70), 0xFFFFFFu);  // nothing beyond the box
+    DisposeWindow(w);
+    CGImageRelease(picture);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    UnregisterClipCtrl();
+    UnregisterColorBox();
+    UnregisterPictureControl();
+}
+
+} // namespace

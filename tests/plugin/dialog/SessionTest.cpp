@@ -1,0 +1,738 @@
+// Whole settings-window sessions, headless: the custom-button request opens
+// the real bundle's windows on a fake clip and a script plays the user.
+// Probes ("command Prob") look at the window, the record and the preview
+// while the window is open. Covered: OK and Cancel, format changes, the
+// scrubber, reset and select-all, keep-proportions with pictures, choosing
+// and cancelling pictures (and what happens to the images), colour, blend
+// and rectangle commands, the manual, the about window, unknown commands,
+// and a host that gives no frame.
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport.h"
+#include "SessionSupport.h"
+#include "TestHost.h"
+#include "dialog/carbonmacros.h"
+#include "dialog/configdlghandler.h"
+#include "dialog/pictCTRL.h"
+#include "engine/DataHandling.h"
+#include "host/EffectRun.h"
+#include "host/PluginEntry.h"
+#include "store/prefsloader.h"
+#include "toolbox/LaunchServices.h"
+#include "toolbox/ToolboxFrontEnd.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+using namespace dlgtest;
+
+namespace {
+
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        ASSERT_FALSE(CopyBundleForTests().empty()) << "QUELVANE_BUNDLE must name the built bundle";
+        prefs_ = std::make_unique<qvtest::PrivatePreferences>();
+        // The plug-in's start-up makes sure the preferences file exists.
+        ASSERT_TRUE(MakeSurePrefsFileExists());
+        pictures_ = prefs_->Path() + "/pictures";
+        std::filesystem::create_directories(pictures_);
+    }
+    void TearDown() override
+    {
+        prefs_.reset();
+        RemoveBundleCopy();
+    }
+    static std::string Picture(const char *name) { return pictures_ + "/" + name; }
+
+private:
+    std::unique_ptr<qvtest::PrivatePreferences> prefs_;
+    static std::string pictures_;
+};
+std::string Environment::pictures_;
+const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
+
+Rect GetPortRect(GWorldPtr world)
+{
+    Rect r;
+    GetPortBounds(world, &r);
+    return r;
+}
+
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
+        params = qvtest::MakeParams(host, kPlugCustomButtonClick);
+        pNewConfig(config);
+        ResetConfig(config, true);
+        shared = gPascalData;
+        gPascalData = config;
+        gMostRecentStartFrame = 0;
+        gMostRecentFrameCount = 10;
+    }
+    void TearDown() override
+    {
+        QVToolboxClearScript();
+        gPascalData = shared;
+        if (config->TheOriginalImage)
+            CGImageRelease(config->TheOriginalImage);
+        if (config->TheRendered)
+            CGImageRelease(config->TheRendered);
+        pDestroyConfig(config);
+    }
+
+    // Plays the script through the custom-button request and checks that it
+    // ran as written: every action played, every probe run, every frame the
+    // host lent given back.
+    void Run(const std::string &script)
+    {
+        char error[256] = {0};
+        ASSERT_EQ(QVToolboxLoadScript(script.data(), script.size(), error, sizeof error), noErr) << error;
+        EXPECT_EQ(CustomButton(0, params.get()), kPluginOK);
+        EXPECT_EQ(QVToolboxScriptProblems(), 0u) << script;
+        EXPECT_EQ(QVToolboxScriptActionsLeft(), 0u);
+        EXPECT_EQ(probes.Left(), 0u);
+        EXPECT_EQ(host.FramesOutstanding(), 0);
+        EXPECT_EQ(host.ForeignReleases(), 0);
+        EXPECT_EQ(FrontWindow(), nullptr);
+    }
+
+    PluginDataRec Snapshot() const
+    {
+        PluginDataRec copy;
+        std::memcpy(&copy, config, sizeof copy);
+        return copy;
+    }
+    bool SameAs(const PluginDataRec &before) const { return std::memcmp(config, &before, sizeof before) == 0; }
+
+    static WindowRef Front() { return FrontWindow(); }
+    static std::string Text(const char *sig, SInt32 id) { return ControlText(Find(Front(), sig, id)); }
+    static SInt32 Value(const char *sig, SInt32 id) { return GetControl32BitValue(Find(Front(), sig, id)); }
+    static bool Visible(const char *sig, SInt32 id) { return IsControlVisible(Find(Front(), sig, id)); }
+    // The preview buffer's pixel at the centre.
+    static UInt32 PreviewCentre()
+    {
+        const Rect r = GetPortRect(gConfigWorkspace.TheFXClip);
+        return PixelAt(gConfigWorkspace.TheFXClip, r.right / 2, r.bottom / 2);
+    }
+
+    qvtest::TestHost host;
+    std::unique_ptr<PluginParams> params;
+    PluginDataRec *config = nullptr;
+    PluginDataRec *shared = nullptr;
+    Probes probes;
+    AlertLog alerts;
+};
+
+// ---- OK and Cancel ----------------------------------------------------------
+
+TEST_F(Session, OkKeepsAndSavesTheEditedRecordOnce)
+{
+    SaveCounter saves;
+    probes.Add([&] { EXPECT_EQ(saves.Count(), 0) << "nothing is saved while the window is open"; });
+    Run("set Sldr 1 120\n"
+        "set Sldr 2 -40 steps 4\n"
+        "choose Blnd 1 3\n"
+        "command Prob\n"
+        "click \"ok  \" 1\n");
+    EXPECT_EQ(config->Sliders[0], 120);
+    EXPECT_EQ(config->Sliders[1], -40);
+    EXPECT_EQ(config->BlendMode, 3);
+    EXPECT_EQ(saves.Count(), 1);
+
+    PluginDataRec *stored = nullptr;
+    pNewConfig(stored);
+    ASSERT_TRUE(ReadConfig(stored));
+    EXPECT_EQ(stored->Sliders[0], 120);
+    EXPECT_EQ(stored->Sliders[1], -40);
+    EXPECT_EQ(stored->BlendMode, 3);
+    pDestroyConfig(stored);
+}
+
+TEST_F(Session, CancelAfterManyChangesLeavesTheRecordByteIdentical)
+{
+    config->Sliders[0] = 35;
+    config->StartRel = SetRelRect(0.1, 0.2, 0.7, 0.9);
+    const PluginDataRec before = Snapshot();
+    const std::string prefsBefore = PrefsFileBytes();
+    SaveCounter saves;
+    probes.Add([&] {
+        EXPECT_FALSE(SameAs(before)); // the changes did reach the record
+        EXPECT_EQ(config->Sliders[0], 50);
+    });
+    Run("set Sldr 1 300\n"
+        "set Sldr 2 -200\n"
+        "choose Blnd 1 5\n"
+        "click Prop 1\n"
+        "click Rset 1\n"
+        "set Sldr 1 50\n"
+        "click Sall 1\n"
+        "click Adva 1\n"
+        "command Prob\n"
+        "click not! 1\n");
+    EXPECT_TRUE(SameAs(before));
+    EXPECT_EQ(saves.Count(), 0);
+    EXPECT_EQ(PrefsFileBytes(), prefsBefore);
+}
+
+TEST_F(Session, AWindowClosedWithoutAButtonCountsAsCancel)
+{
+    const PluginDataRec before = Snapshot();
+    // The loop ends without OK, Cancel or a format change, as when the
+    // front end closes the window: the record is restored and no window
+    // opens again (the script would run out on it).
+    probes.Add([] { QuitAppModalLoopForWindow(Front()); });
+    Run("set Sldr 1 400\ncommand Prob\n");
+    EXPECT_TRUE(SameAs(before));
+}
+
+// ---- Video formats ------------------------------------------------------------
+
+struct FormatCase {
+    SInt16 mediaType;
+    const char *window;
+    SInt16 width, height;
+};
+
+class Formats : public Session, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(Formats, FormatChoosesTheWindowAndTheFrameSize)
+{
+    const FormatCase c = GetParam();
+    config->MediaType = c.mediaType;
+    probes.Add([&] {
+        EXPECT_STREQ(QVGetWindowName(Front()), c.window);
+        // The preview control keeps the proportions of the format's frame.
+        const Rect box = GetControlBox(Find(Front(), "Clip", 1));
+        const int wid = box.right - box.left, hig = box.bottom - box.top;
+        EXPECT_EQ(wid * c.height, hig * c.width) << wid << " x " << hig;
+    });
+    Run("command Prob\nclick not! 1\n");
+    const auto requests = host.CallsNamed("GetFrame");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].args[3], c.width);
+    EXPECT_EQ(requests[0].args[4], c.height);
+    EXPECT_EQ(requests[0].args[5], kDVHighQuality);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, Formats,
+                         ::testing::Values(FormatCase{1, "configNTSC", 720, 480}, FormatCase{2, "configPAL", 720, 576},
+                                           FormatCase{3, "configHD", 960, 540}, FormatCase{0, "configNTSC", 720, 480},
+                                           FormatCase{7, "configNTSC", 720, 480}));
+
+TEST_F(Session, FormatChangeReopensTheMatchingWindowAndCancelRestoresTheFormat)
+{
+    const PluginDataRec before = Snapshot();
+    probes.Add([&] { EXPECT_STREQ(QVGetWindowName(Front()), "configNTSC"); }); // same format: still open
+    probes.Add([&] {
+        EXPECT_STREQ(QVGetWindowName(Front()), "configHD");
+        EXPECT_EQ(config->MediaType, 3);
+        EXPECT_EQ(Value("Medi", 1), 3);
+        EXPECT_EQ(Value("Sldr", 1), 222);
+        EXPECT_EQ(Text("Lgnd", 1), "222%");
+        EXPECT_EQ(Value("ClpS", 1), 2); // the scrubber position survives
+        EXPECT_EQ(Text("ClpM", 1), "2/9");
+    });
+    Run("set Sldr 1 222\n"
+        "set ClpS 1 2\n"
+        "choose Medi 1 1\n"
+        "command Prob\n"
+        "choose Medi 1 3\n"
+        "command Prob\n"
+        "set Sldr 2 33\n"
+        "click not! 1\n");
+    EXPECT_TRUE(SameAs(before));
+    EXPECT_EQ(config->MediaType, 1);
+}
+
+TEST_F(Session, OkAfterAFormatChangeSavesTheChangesOfBothWindows)
+{
+    SaveCounter saves;
+    probes.Add([&] { EXPECT_EQ(saves.Count(), 0) << "reopening saves nothing"; });
+    Run("set Sldr 1 150\n"
+        "choose Medi 1 \"PAL 720 x 576\"\n"
+        "command Prob\n"
+        "set Sldr 2 -75\n"
+        "click \"ok  \" 1\n");
+    EXPECT_EQ(saves.Count(), 1);
+    PluginDataRec *stored = nullptr;
+    pNewConfig(stored);
+    ASSERT_TRUE(ReadConfig(stored));
+    EXPECT_EQ(stored->MediaType, 2);
+    EXPECT_EQ(stored->Sliders[0], 150);
+    EXPECT_EQ(stored->Sliders[1], -75);
+    pDestroyConfig(stored);
+}
+
+// ---- Sliders and the scrubber -------------------------------------------------
+
+TEST_F(Session, WindowShowsTheRecordAndHidesWhatThisProductDoesNotUse)
+{
+    const SInt16 sliders[6] = {120, -40, 7, 8, -9, 10};
+    std::memcpy(config->Sliders, sliders, sizeof sliders);
+    config->BlendMode = 4;
+    config->KeepProps = true;
+    config->Colors[0] = RGBColor{0x1200, 0x3400, 0x5600};
+    probes.Add([&] {
+        EXPECT_EQ(Value("Sldr", 1), 120);
+        EXPECT_EQ(Text("Lgnd", 1), "120%");
+        EXPECT_EQ(Value("Sldr", 2), -40);
+        EXPECT_EQ(Text("Lgnd", 2), "-40%");
+        for (int n = 3; n <= 6; ++n) {
+            EXPECT_FALSE(Visible("Sldr", n));
+            EXPECT_FALSE(Visible("Lgnd", n));
+            EXPECT_FALSE(Visible("Labl", n));
+            EXPECT_EQ(Value("Sldr", n), sliders[n - 1]); // written although hidden
+            EXPECT_EQ(Text("Lgnd", n), std::to_string(sliders[n - 1]) + "%");
+            EXPECT_EQ(GetControlAction(Find(Front(), "Sldr", n)), nullptr);
+        }
+        for (int n = 1; n <= 6; ++n) {
+            EXPECT_FALSE(Visible("Colr", n));
+            EXPECT_FALSE(Visible("CLgd", n));
+        }
+        EXPECT_EQ(Value("Colr", 1), 0x123456);
+        EXPECT_FALSE(Visible("Rect", 1));
+        EXPECT_FALSE(Visible("Rect", 2));
+        EXPECT_EQ(Value("Blnd", 1), 4);
+        EXPECT_EQ(Value("Prop", 1), 1);
+        EXPECT_EQ(Value("Medi", 1), 1);
+    });
+    Run("command Prob\nset Sldr 2 75\nclick \"ok  \" 1\n");
+    // Dragging slider 2 stores its value and leaves the others alone.
+    EXPECT_EQ(config->Sliders[1], 75);
+    EXPECT_EQ(config->Sliders[0], 120);
+    for (int n = 3; n <= 6; ++n)
+        EXPECT_EQ(config->Sliders[n - 1], sliders[n - 1]);
+}
+
+TEST_F(Session, SliderDragRendersThePreviewAgain)
+{
+    // A clip frame with a bright centre: zooming in spreads the centre.
+    UInt32 before = 0, after = 0;
+    probes.Add([&] { before = PixelAt(gConfigWorkspace.TheFXClip, 20, 240); });
+    probes.Add([&] {
+        after = PixelAt(gConfigWorkspace.TheFXClip, 20, 240);
+        EXPECT_EQ(Text("Lgnd", 1), "-500%");
+    });
+    Run("command Prob\nset Sldr 1 -500\ncommand Prob\nclick not! 1\n");
+    // Half size: the left edge of the preview is now the fill colour (white).
+    EXPECT_EQ(before, FrameColour(0));
+    EXPECT_EQ(after, 0xFFFFFFu);
+}
+
+TEST_F(Session, ScrubberStepsThroughTheClipWithinItsBounds)
+{
+    gMostRecentStartFrame = 200;
+    gMostRecentFrameCount = 10;
+    params->renderFrame = 0;
+    probes.Add([&] {
+        ControlRef scrubber = Find(Front(), "ClpS", 1);
+        EXPECT_EQ(GetControl32BitMinimum(scrubber), 0);
+        EXPECT_EQ(GetControl32BitMaximum(scrubber), 9);
+        EXPECT_EQ(Text("ClpM", 1), "0/9");
+        EXPECT_EQ(PreviewCentre(), FrameColour(200));
+    });
+    probes.Add([&] {
+        EXPECT_EQ(RequestedFrames(host).back(), 203);
+        EXPECT_EQ(gConfigWorkspace.CurrFrameIndex, 3);
+        EXPECT_EQ(Text("ClpM", 1), "3/9");
+    });
+    probes.Add([&] {
+        EXPECT_EQ(Value("ClpS", 1), 5);
+        EXPECT_EQ(Text("ClpM", 1), "5/9");
+        EXPECT_EQ(gConfigWorkspace.CurrFrameIndex, 5);
+        EXPECT_EQ(RequestedFrames(host).back(), 205);
+        EXPECT_EQ(PreviewCentre(), FrameColour(205));
+    });
+    size_t requestsAtEnd = 0;
+    probes.Add([&] {
+        EXPECT_EQ(Text("ClpM", 1), "9/9");
+        requestsAtEnd = RequestedFrames(host).size();
+    });
+    probes.Add([&] {
+        EXPECT_EQ(Value("ClpS", 1), 9); // "Adva" at the end does nothing
+        EXPECT_EQ(Text("ClpM", 1), "9/9");
+        EXPECT_EQ(RequestedFrames(host).size(), requestsAtEnd);
+    });
+    probes.Add([&] {
+        EXPECT_EQ(Value("ClpS", 1), 0); // "Revi" at the start does nothing
+        EXPECT_EQ(Text("ClpM", 1), "0/9");
+        EXPECT_EQ(RequestedFrames(host).size(), requestsAtEnd + 1);
+    });
+    Run("command Prob\n"
+        "set ClpS 1 3\n"
+        "command Prob\n"
+        "click Adva 1\n"
+        "click Adva 1\n"
+        "command Prob\n"
+        "set ClpS 1 9\n"
+        "command Prob\n"
+        "click Adva 1\n"
+        "command Prob\n"
+        "set ClpS 1 0\n"
+        "click Revi 1\n"
+        "command Prob\n"
+        "click not! 1\n");
+    EXPECT_EQ(RequestedFrames(host).front(), 200);
+}
+
+TEST_F(Session, AFrameTheHostCannotGiveKeepsThePreviousFrame)
+{
+    probes.Add([&] { host.FailCall("GetFrame", kPluginCantGetNeededFrame, 1); });
+    probes.Add([&] {
+        EXPECT_EQ(RequestedFrames(host).back(), 6);
+        EXPECT_EQ(Text("ClpM", 1), "6/9");
+        EXPECT_EQ(gConfigWorkspace.CurrFrameIndex, 6);
+        EXPECT_EQ(PreviewCentre(), FrameColour(5));
+    });
+    Run("set ClpS 1 5\ncommand Prob\nclick Adva 1\ncommand Prob\nclick not! 1\n");
+}
+
+TEST_F(Session, AOneFrameClipHasOneScrubberPosition)
+{
+    gMostRecentFrameCount = 0; // no render run yet: counts as one frame
+    for (int i = 0; i < 2; ++i)
+        probes.Add([&] {
+            EXPECT_EQ(GetControl32BitMaximum(Find(Front(), "ClpS", 1)), 0);
+            EXPECT_EQ(Value("ClpS", 1), 0);
+            EXPECT_EQ(Text("ClpM", 1), "0/0");
+        });
+    Run("command Prob\nclick Adva 1\nclick Revi 1\ncommand Prob\nclick not! 1\n");
+    EXPECT_EQ(RequestedFrames(host).size(), 1u); // only the custom button's frame
+}
+
+// ---- Reset, select all, the preview control ----------------------------------
+
+TEST_F(Session, ResetKeepsFormatAndPictureAndClearsTheRest)
+{
+    config->MediaType = 2;
+    for (SInt16 &s : config->Sliders)
+        s = 77;
+    config->KeepProps = true;
+    config->BlendMode = 6;
+    config->StartRel = SetRelRect(0.2, 0.2, 0.6, 0.6);
+    CGImageRef picture = MakeImage(40, 30, [](int, int) { return 0x808080u; });
+    config->TheOriginalImage = picture;
+    probes.Add([&] {
+        EXPECT_EQ(config->MediaType, 2);
+        EXPECT_EQ(config->TheOriginalImage, picture);
+        for (int n = 1; n <= 6; ++n) {
+            EXPECT_EQ(config->Sliders[n - 1], 0);
+            EXPECT_EQ(Text("Lgnd", n), "0%");
+        }
+        EXPECT_EQ(Value("Sldr", 1), 0);
+        EXPECT_EQ(Value("Prop", 1), 0);
+        EXPECT_EQ(Value("Blnd", 1), 1);
+        EXPECT_EQ(config->StartRel.Left, 0.0);
+        EXPECT_EQ(config->StartRel.Right, 1.0);
+        EXPECT_EQ(config->StartRel.Top, 0.0);
+        EXPECT_EQ(config->StartRel.Bottom, 1.0);
+    });
+    Run("click Rset 1\ncommand Prob\nclick \"ok  \" 1\n");
+    EXPECT_STREQ(ConfigWindowName(config->MediaType), "configPAL");
+}
+
+TEST_F(Session, SelectAllMakesTheWholeFrameWithoutTouchingTheSliders)
+{
+    config->Sliders[0] = 120;
+    config->Sliders[1] = 30;
+    config->StartRel = SetRelRect(0.25, 0.25, 0.75, 0.75);
+    Run("click Sall 1\nclick \"ok  \" 1\n");
+    EXPECT_EQ(config->StartRel.Left, 0.0);
+    EXPECT_EQ(config->StartRel.Right, 1.0);
+    EXPECT_EQ(config->StartRel.Top, 0.0);
+    EXPECT_EQ(config->StartRel.Bottom, 1.0);
+    EXPECT_EQ(config->Sliders[0], 120);
+    EXPECT_EQ(config->Sliders[1], 30);
+}
+
+TEST_F(Session, ClicksAndDragsOnThePreviewChangeNothing)
+{
+    PluginDataRec before;
+    probes.Add([&] { before = Snapshot(); });
+    probes.Add([&] { EXPECT_TRUE(SameAs(before)); });
+    Run("command Prob\nclick Clip 1\nclick Clip 1 at 100 100\ncommand Prob\nclick not! 1\n");
+}
+
+// ---- Colour, blend mode, rectangle and proportion commands --------------------
+
+TEST_F(Session, ColourCommandsCopyTheirBoxIntoTheRecord)
+{
+    for (int n = 1; n <= 6; ++n)
+        probes.Add([n] {
+            // The boxes are hidden in this product; set the value as a click would.
+            SetControl32BitValue(Find(Front(), "Colr", n), 0xFF8000 + n);
+        });
+    std::string script;
+    for (int n = 1; n <= 6; ++n)
+        script += "command Prob\ncommand Col" + std::to_string(n) + "\n";
+    Run(script + "click \"ok  \" 1\n");
+    for (int n = 1; n <= 6; ++n) {
+        EXPECT_EQ(config->Colors[n - 1].red, 65280);
+        EXPECT_EQ(config->Colors[n - 1].green, 32768);
+        EXPECT_EQ(config->Colors[n - 1].blue, n * 256);
+    }
+}
+
+TEST_F(Session, BlendRectangleAndProportionChoicesReachTheRecord)
+{
+    probes.Add([&] {
+        EXPECT_EQ(config->BlendMode, 16);
+        EXPECT_TRUE(config->KeepProps);
+        SetControl32BitValue(Find(Front(), "Rect", 1), 2); // hidden: set as a choice would
+    });
+    probes.Add([&] {
+        EXPECT_EQ(gConfigWorkspace.ActiveRel, 2);
+        EXPECT_FALSE(config->KeepProps);
+    });
+    Run("choose Blnd 1 Luminosity\n"
+        "click Prop 1\n"
+        "command Prob\n"
+        "command Rect\n"
+        "click Prop 1\n"
+        "command Prob\n"
+        "click \"ok  \" 1\n");
+}
+
+// ---- Pictures ------------------------------------------------------------------
+
+std::string WritePicture(const char *name, int width, int height, UInt32 rgb)
+{
+    const std::string path = Environment::Picture(name);
+    EXPECT_TRUE(WriteBMP(path, width, height, [rgb](int, int) { return rgb; }));
+    return path;
+}
+
+struct PictureCase {
+    int width, height;
+    int boxWidth, boxHeight;   // the edited rectangle in preview pixels, before
+    int keptWidth, keptHeight; // and after
+};
+
+class KeepProportions : public Session, public ::testing::WithParamInterface<PictureCase> {};
+
+TEST_P(KeepProportions, ChosenPictureShapesTheRectangleInThePreviewsPixels)
+{
+    const PictureCase c = GetParam();
+    const std::string name = "p" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".bmp";
+    const std::string picture = WritePicture(name.c_str(), c.width, c.height, 0x3366CC);
+    // The NTSC preview control is 480 x 320; the rectangle starts at (60, 40).
+    config->StartRel = SetRelRect(0.125, 0.125, (60.0 + c.boxWidth) / 480.0, (40.0 + c.boxHeight) / 320.0);
+    probes.Add([&] {
+        ASSERT_NE(config->TheOriginalImage, nullptr);
+        EXPECT_EQ(CGImageGetWidth(config->TheOriginalImage), size_t(c.width));
+        EXPECT_EQ(GetPictureBoxImage(Find(Front(), "Pict", 1)), config->TheOriginalImage);
+    });
+    Run("click Prop 1\nclick Pict 1\nfile \"" + picture + "\"\ncommand Prob\nclick \"ok  \" 1\n");
+    EXPECT_DOUBLE_EQ(config->StartRel.Left * 480, 60);
+    EXPECT_DOUBLE_EQ(config->StartRel.Top * 320, 40);
+    EXPECT_NEAR(config->StartRel.Right * 480 - 60, c.keptWidth, 1e-9);
+    EXPECT_NEAR(config->StartRel.Bottom * 320 - 40, c.keptHeight, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, KeepProportions,
+                         ::testing::Values(PictureCase{400, 300, 240, 160, 240, 180},
+                                           PictureCase{300, 400, 240, 160, 120, 160},
+                                           // square: the height is kept
+                                           PictureCase{300, 300, 240, 80, 80, 80}));
+
+TEST_F(Session, CancelAfterPicturesRestoresTheOldImageAndReleasesTheNewOnes)
+{
+    const std::string first = WritePicture("first.bmp", 40, 30, 0xFF0000);
+    const std::string second = WritePicture("second.bmp", 30, 40, 0x00FF00);
+    CGImageRef old = MakeImage(20, 20, [](int, int) { return 0x0000FFu; });
+    config->TheOriginalImage = old;
+    CGImageRetain(old); // the test's own reference
+    CGImageRef chosen[2] = {nullptr, nullptr};
+    probes.Add([&] { EXPECT_EQ(config->TheOriginalImage, old); }); // file dialog cancelled
+    probes.Add([&] { chosen[0] = CGImageRetain(config->TheOriginalImage); });
+    probes.Add([&] {
+        chosen[1] = CGImageRetain(config->TheOriginalImage);
+        // The replaced images are still alive: Cancel may need them.
+        EXPECT_EQ(CFGetRetainCount(old), 2);
+        EXPECT_EQ(CFGetRetainCount(chosen[0]), 2);
+    });
+    Run("click PBtn 1\nfile cancel\ncommand Prob\n"
+        "click Pict 1\nfile \"" + first + "\"\ncommand Prob\n"
+        "click Pict 1\nfile \"" + second + "\"\ncommand Prob\n"
+        "click not! 1\n");
+    ASSERT_NE(chosen[0], nullptr);
+    ASSERT_NE(chosen[1], nullptr);
+    EXPECT_NE(chosen[0], old);
+    EXPECT_EQ(config->TheOriginalImage, old);
+    EXPECT_EQ(CFGetRetainCount(old), 2);       // the record's and the test's
+    EXPECT_EQ(CFGetRetainCount(chosen[0]), 1); // only the test's: the dialog let go
+    EXPECT_EQ(CFGetRetainCount(chosen[1]), 1);
+    CGImageRelease(chosen[0]);
+    CGImageRelease(chosen[1]);
+    CGImageRelease(old);
+}
+
+TEST_F(Session, OkAfterPicturesKeepsTheLastAndReleasesTheReplaced)
+{
+    const std::string picture = WritePicture("kept.bmp", 16, 9, 0x00FFFF);
+    CGImageRef old = MakeImage(20, 20, [](int, int) { return 0x0000FFu; });
+    config->TheOriginalImage = old;
+    CGImageRetain(old);
+    Run("click Pict 1\nfile \"" + picture + "\"\nclick \"ok  \" 1\n");
+    ASSERT_NE(config->TheOriginalImage, nullptr);
+    EXPECT_NE(config->TheOriginalImage, old);
+    EXPECT_EQ(CFGetRetainCount(config->TheOriginalImage), 1);
+    EXPECT_EQ(CGImageGetWidth(config->TheOriginalImage), 16u);
+    EXPECT_EQ(CFGetRetainCount(old), 1); // released by the dialog
+    CGImageRelease(old);
+}
+
+TEST_F(Session, AFileThatIsNoImageLeavesThePictureEmpty)
+{
+    const std::string notImage = Environment::Picture("notes.txt");
+    {
+        std::FILE *f = std::fopen(notImage.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs("not a picture\n", f);
+        std::fclose(f);
+    }
+    probes.Add([&] {
+        EXPECT_EQ(config->TheOriginalImage, nullptr);
+        EXPECT_EQ(Value("Pict", 1), 0);
+    });
+    Run("click Pict 1\nfile \"" + notImage + "\"\ncommand Prob\nclick \"ok  \" 1\n");
+    EXPECT_TRUE(alerts.alerts.empty());
+}
+
+TEST_F(Session, ReopenedWindowShowsThePictureChosenBefore)
+{
+    const std::string picture = WritePicture("shown.bmp", 30, 20, 0xFFFF00);
+    probes.Add([&] {
+        EXPECT_STREQ(QVGetWindowName(Front()), "configHD");
+        EXPECT_EQ(GetPictureBoxImage(Find(Front(), "Pict", 1)), config->TheOriginalImage);
+    });
+    Run("click Pict 1\nfile \"" + picture + "\"\nchoose Medi 1 3\ncommand Prob\nclick not! 1\n");
+}
+
+// ---- The manual ---------------------------------------------------------------
+
+std::vector<std::string> gLaunched;
+OSStatus gLaunchAnswer = noErr;
+OSStatus RecordLaunch(const char *document, const char *, void *)
+{
+    gLaunched.push_back(document ? document : "");
+    return gLaunchAnswer;
+}
+
+class Manual : public Session {
+protected:
+    void SetUp() override
+    {
+        Session::SetUp();
+        gLaunched.clear();
+        gLaunchAnswer = noErr;
+        QVLSSetLaunchHook(RecordLaunch, nullptr);
+    }
+    void TearDown() override
+    {
+        QVLSSetLaunchHook(nullptr, nullptr);
+        Session::TearDown();
+    }
+};
+
+TEST_F(Manual, HelpOpensTheBundlesManual)
+{
+    Run("click Help 1\nclick not! 1\n");
+    ASSERT_EQ(gLaunched.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(gLaunched[0]).filename(), "manual.pdf");
+    EXPECT_TRUE(std::filesystem::exists(gLaunched[0]));
+    EXPECT_TRUE(alerts.alerts.empty());
+}
+
+TEST_F(Manual, AFailedLaunchIsReportedAndTheDialogGoesOn)
+{
+    gLaunchAnswer = -10810;
+    Run("click Help 1\nset Sldr 1 10\nclick \"ok  \" 1\n");
+    ASSERT_EQ(alerts.alerts.size(), 1u);
+    EXPECT_EQ(alerts.alerts[0].headline, "Internal Notification:");
+    EXPECT_EQ(alerts.alerts[0].description, "LSOpen failed with -10810");
+    EXPECT_EQ(config->Sliders[0], 10);
+}
+
+TEST_F(Manual, AMissingManualIsReportedAndTheDialogGoesOn)
+{
+    const std::string manual = BundleResources() + "/manual.pdf";
+    const std::string aside = manual + ".aside";
+    ASSERT_EQ(std::rename(manual.c_str(), aside.c_str()), 0);
+    Run("click Help 1\nset Sldr 1 10\nclick \"ok  \" 1\n");
+    std::rename(aside.c_str(), manual.c_str());
+    EXPECT_TRUE(gLaunched.empty());
+    ASSERT_EQ(alerts.alerts.size(), 1u);
+    EXPECT_EQ(alerts.alerts[0].description, "Cannot locate manual in bundle");
+    EXPECT_EQ(config->Sliders[0], 10);
+}
+
+// ---- About, unknown commands ---------------------------------------------------
+
+TEST_F(Session, AboutWindowOpensOverTheDialogAndEitherButtonReturnsToIt)
+{
+    config->Sliders[0] = 64;
+    PluginDataRec before;
+    probes.Add([&] {
+        EXPECT_STREQ(QVGetWindowName(Front()), "about");
+        before = Snapshot();
+    });
+    probes.Add([&] {
+        EXPECT_STREQ(QVGetWindowName(Front()), "configNTSC");
+        EXPECT_TRUE(SameAs(before));
+    });
+    probes.Add([&] { EXPECT_STREQ(QVGetWindowName(Front()), "about"); });
+    probes.Add([&] {
+        EXPECT_STREQ(QVGetWindowName(Front()), "configNTSC");
+        EXPECT_EQ(Value("Sldr", 1), 64);
+    });
+    Run("click Info 1\ncommand Prob\nclick \"ok  \" 1\ncommand Prob\n"
+        "click Info 1\ncommand Prob\nclick not! 1\ncommand Prob\n"
+        "click not! 1\n");
+}
+
+TEST_F(Session, UnknownCommandsAreNotHandled)
+{
+    // The probe command itself is unknown to the window: it reaches the
+    // application only because the window passed it on.
+    probes.Add([] {});
+    Run("command Prob\ncommand abcd\nclick not! 1\n");
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &e);
+    for (UInt32 code : {QV_FOURCC('a', 'b', 'c', 'd'), QV_FOURCC('C', 'o', 'l', '7'), QV_FOURCC('o', 'k', ' ', '!'),
+                        QV_FOURCC('q', 'u', 'i', 't')}) {
+        HICommand command{};
+        command.commandID = code;
+        SetEventParameter(e, kEventParamDirectObject, typeHICommand, sizeof command, &command);
+        EXPECT_EQ(TheDialogHandler(nullptr, e, nullptr), eventNotHandledErr) << code;
+    }
+    ReleaseEvent(e);
+}
+
+// ---- A host without a frame ----------------------------------------------------
+
+TEST_F(Session, NoFrameFromTheHostGivesABlackFrameOfTheFormatsSize)
+{
+    config->MediaType = 3;
+    host.FailCall("GetFrame", kPluginCantGetNeededFrame, 1);
+    probes.Add([&] {
+        const Rect source = GetPortRect(gConfigWorkspace.SourceClip);
+        EXPECT_EQ(source.right, 960);
+        EXPECT_EQ(source.bottom, 540);
+        EXPECT_EQ(PixelAt(gConfigWorkspace.SourceClip, 480, 270), 0x000000u);
+        EXPECT_EQ(PreviewCentre(), 0x000000u);
+    });
+    Run("command Prob\nset Sldr 1 100\nclick \"ok  \" 1\n");
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 0); // nothing lent, nothing given back
+    EXPECT_EQ(config->Sliders[0], 100);
+}
+
+} // namespace
