@@ -5,6 +5,7 @@
 #include "MediaWriter.h"
 #include "OutputFile.h"
 #include "corefoundation/CFString.h"
+#include "toolbox/ToolboxFrontEnd.h"
 
 #include <chrono>
 #include <cinttypes>
@@ -258,6 +259,91 @@ void RunStill(const CommandOptions &o) {
     CheckStop();
     WritePng(out.tempPath(), target.pixels, target.rowBytes, target.width, target.height);
     out.commit();
+}
+
+void RunSettings(const CommandOptions &o) {
+    // Who plays the user: the script, or a person at the desktop.
+    if (!o.script.empty()) {
+        char error[512] = {0};
+        if (QVToolboxLoadScriptFile(o.script.c_str(), error, sizeof error) != noErr)
+            throw HostError(kExitUsage, "--script " + o.script + ": " + error);
+    } else if (QVToolboxGetFrontEnd() != kQVFrontEndScreen) {
+        throw HostError(kExitUsage, "settings: there is no display to show the window on; give the user's actions "
+                                    "with --script FILE");
+    }
+    PluginLibrary plugin(o.plugin.empty() ? DefaultBundlePath() : o.plugin);
+    auto source = OpenInput(o);
+    const Job job = PlanJob(o, source->info());
+    if (o.frame < 0 || o.frame >= job.count)
+        throw HostError(kExitUsage, "--frame " + std::to_string(o.frame) + " is outside the clip's " +
+                                        std::to_string(job.count) + " frames");
+    HostSession session(plugin, *source, o.filter, false);
+    session.reader().setEnd(job.start + job.count);
+
+    // An editor shows the filtered frame first: a render run of one frame,
+    // which also tells the plug-in where the clip starts and how long it is.
+    PluginParams params;
+    AskInfo(session, params, job.count);
+    params.selector = kPlugInitialize;
+    params.startFrame = static_cast<SInt32>(job.start);
+    params.renderFrame = 0;
+    params.frameCount = static_cast<SInt32>(job.count);
+    params.proxyOnly = o.proxy;
+    params.frameRect = Rect{0, 0, static_cast<SInt16>(job.height), static_cast<SInt16>(job.width)};
+    params.clientData = nullptr;
+    SInt32 r = session.call(params);
+    auto terminate = [&] {
+        if (!params.clientData) return;
+        params.selector = kPlugTerminate;
+        session.call(params);
+    };
+    if (r != kPluginOK) {
+        terminate();
+        Fail(r, "starting the preview render", session);
+    }
+    {
+        FrameBuffer target = NewWorldBuffer(job.width, job.height);
+        struct Disposer {
+            FrameBuffer b;
+            ~Disposer() { DisposeWorldBuffer(b); }
+        } disposer{target};
+        ClearBuffer(target);
+        params.selector = kPlugDoFrame;
+        params.renderFrame = o.frame;
+        params.frame = static_cast<GWorldPtr>(target.world);
+        r = session.call(params);
+        params.frame = nullptr;
+        if (r != kPluginOK) {
+            terminate();
+            Fail(r, "the preview of frame " + std::to_string(job.start + o.frame), session);
+        }
+    }
+    terminate();
+    CheckStop();
+
+    // The button. The request names the frame relative to the clip's start,
+    // which the plug-in took from the preview render: it carries no start of
+    // its own.
+    PluginParams button;
+    session.prepare(button);
+    button.selector = kPlugCustomButtonClick;
+    button.startFrame = 0;
+    button.renderFrame = o.frame;
+    button.frameCount = static_cast<SInt32>(job.count);
+    button.frameRect = params.frameRect;
+    r = session.call(button);
+    if (r != kPluginOK) Fail(r, "the settings window", session);
+    if (session.framesLent() != 0)
+        throw HostError(kExitRenderFailed, "the plug-in kept " + std::to_string(session.framesLent()) +
+                                               " frames after its settings window closed");
+    if (!o.script.empty()) {
+        const UInt32 problems = QVToolboxScriptProblems();
+        const size_t left = QVToolboxScriptActionsLeft();
+        if (problems > 0 || left > 0)
+            throw HostError(kExitRenderFailed, "the script " + o.script + " did not play as written: " +
+                                                   std::to_string(problems) + " problems, " + std::to_string(left) +
+                                                   " actions left when the window closed");
+    }
 }
 
 }  // namespace qvhost

@@ -1,4 +1,4 @@
-// Commands.h: the three commands of quelvane-host (info, render, still) as
+// Commands.h: the commands of quelvane-host (info, render, still, settings) as
 // functions over parsed options. Each loads the plug-in, drives it through
 // its entry point exactly as an editor would, and throws HostError with a
 // one-line message and the exit status when something fails; on success it
@@ -27,11 +27,19 @@ struct CommandOptions {
     std::string preset = "medium";
     int32_t thumbOffset = 0;   // still: bestThumbOffset
     bool quiet = false;
+    int32_t frame = 0;         // settings: the frame the window opens on, from --start
+    std::string script;        // settings: the user's actions (headless front end)
 };
 
 void RunInfo(const CommandOptions &options);
 void RunRender(const CommandOptions &options);
 void RunStill(const CommandOptions &options);
+// The settings window, as an editor opens it when the user presses the
+// filter's button: a preview render of frame `frame`, then the custom-button
+// request. With a script (required without a display) the toolbox's
+// headless front end plays it; a script that could not be played as written
+// is an error (kExitRenderFailed).
+void RunSettings(const CommandOptions &options);
 
 }  // namespace qvhost
 

@@ -30,6 +30,9 @@ const char kUsage[] =
     "                          without IN, render the built-in demo clip\n"
     "                          (a moving test pattern with a 440 Hz tone, 5 s)\n"
     "  still [IN] OUT.png      render the plug-in's place-holder still\n"
+    "  settings [IN]           open the plug-in's settings window on a frame of IN\n"
+    "                          (or the demo clip), as the editor's button does;\n"
+    "                          OK saves the settings the next render uses\n"
     "\n"
     "Global options:\n"
     "  --plugin PATH           plug-in bundle or library (default: the built\n"
@@ -52,6 +55,14 @@ const char kUsage[] =
     "  --thumb-offset N        still: the frame shown, counted from --start (default 0)\n"
     "  --demo                  render: use the demo clip even though OUT exists\n"
     "\n"
+    "Settings options (and --start, --frames, --size for the clip):\n"
+    "  --frame N               the frame the window opens on, counted from --start\n"
+    "                          (default 0)\n"
+    "  --script FILE           play the user's actions from FILE instead of showing\n"
+    "                          the window (required without a display); one action\n"
+    "                          a line, e.g. 'set Sldr 1 120' then 'click \"ok  \" 1'\n"
+    "                          (see platform/toolbox/HeadlessScripts.md)\n"
+    "\n"
     "The output's extension chooses the container: .mp4, .mov (H.264 video, AAC\n"
     "sound) or .mkv (H.264, FLAC). It is written to a temporary file in the same\n"
     "folder and renamed when complete; an existing output is replaced. An output\n"
@@ -59,7 +70,8 @@ const char kUsage[] =
     "\n"
     "Exit status:\n"
     "  0    success\n"
-    "  1    the render failed (decoding, the plug-in answered an error, encoding)\n"
+    "  1    the render failed (decoding, the plug-in answered an error, encoding),\n"
+    "       or a settings script did not play as written\n"
     "  2    bad command line\n"
     "  3    the input cannot be used (missing, not a video, no video stream,\n"
     "       undecodable, no frames)\n"
@@ -158,6 +170,10 @@ Parsed Parse(int argc, char **argv) {
             o.preset = need();
         } else if (a == "--thumb-offset") {
             o.thumbOffset = static_cast<int32_t>(ParseInt(a, need(), 0, INT32_MAX));
+        } else if (a == "--frame") {
+            o.frame = static_cast<int32_t>(ParseInt(a, need(), 0, INT32_MAX));
+        } else if (a == "--script") {
+            o.script = need();
         } else if (a == "--demo") {
             p.demo = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -178,6 +194,12 @@ void Run(Parsed &p) {
         if (p.args.size() > 1) UsageError("info takes at most one input");
         if (!p.args.empty()) o.input = p.args[0];
         RunInfo(o);
+        return;
+    }
+    if (p.command == "settings") {
+        if (p.args.size() > 1) UsageError("settings takes at most one input");
+        if (!p.args.empty()) o.input = p.args[0];
+        RunSettings(o);
         return;
     }
     if (p.command != "render" && p.command != "still") UsageError("unknown command '" + p.command + "'");

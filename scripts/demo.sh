@@ -2,7 +2,8 @@
 # Sets up everything, builds, and renders the built-in demo clip (a moving
 # test pattern with a tone) through the Quelvane plug-in with a visible zoom:
 # the frame enlarged 1.6 times about its centre, with a fade in and out. The
-# zoom is written into a temporary preferences folder, never the user's.
+# zoom is set in the plug-in's settings window, played by a script, and saved
+# into a temporary preferences folder, never the user's.
 # The results go to build/demo/ (or the folder given as $1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,7 +17,9 @@ prefs=$(mktemp -d)
 trap 'rm -rf "$prefs"' EXIT
 export XDG_CONFIG_HOME=$prefs
 
-build/bin/quelvane-prefs --crop 0,0,1,1 --zoom 600,600
+# The zoom is set the way a user sets it: in the plug-in's settings window,
+# here played by a script (scripts/demo-settings.txt) on the demo clip.
+build/bin/quelvane-host -q settings --script scripts/demo-settings.txt
 build/bin/quelvane-host render --demo --fade-in 15 --fade-out 15 "$out_dir/quelvane-demo.mp4"
 build/bin/quelvane-host still --demo --thumb-offset 45 "$out_dir/quelvane-demo-still.png"
 
