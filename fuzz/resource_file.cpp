@@ -73,6 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     UpdateResFile(ref);
     FUZZ_CHECK(ResError() == noErr);
+    // Read again from the written bytes before closing.
+    for (const Entry &e : before) {
+        Handle h = Get1Resource(std::get<0>(e), std::get<1>(e));
+        FUZZ_CHECK(h != nullptr);
+        ReleaseResource(h);
+        FUZZ_CHECK(ResError() == noErr);
+    }
+    FUZZ_CHECK(ReadAll() == before);
     CloseResFile(ref);
     FUZZ_CHECK(ResError() == noErr);
 

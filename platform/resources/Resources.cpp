@@ -262,15 +262,19 @@ OSErr Update(ResFile *f) {
     if (err != noErr) return err;
     err = qv::files::ReplaceFileAtomically(f->path, *out);
     if (err != noErr) return err;
-    // The file now holds what the map says: refer to the new bytes.
+    // The file now holds what the map says: refer to the new bytes. The file
+    // groups resources by type, so entries are matched by type and ID.
     std::vector<ResEntry> reread;
     UInt16 attrs = 0;
     if (Parse(out, reread, attrs) != noErr || reread.size() != f->entries.size()) return ioErr;
-    for (size_t i = 0; i < reread.size(); ++i) {
-        f->entries[i].offset = reread[i].offset;
-        f->entries[i].length = reread[i].length;
-        f->entries[i].own.reset();
-        f->entries[i].attrs &= ~resChanged;
+    for (ResEntry &e : f->entries) {
+        auto it = std::find_if(reread.begin(), reread.end(),
+                               [&](const ResEntry &r) { return r.type == e.type && r.id == e.id; });
+        if (it == reread.end()) return ioErr;
+        e.offset = it->offset;
+        e.length = it->length;
+        e.own.reset();
+        e.attrs &= ~resChanged;
     }
     f->bytes = std::move(out);
     f->attrs &= ~mapChanged;

@@ -392,6 +392,28 @@ TEST_F(ResourcesTest, FailedWritesLeaveThePreviousFileIntact) {
     EXPECT_EQ(FSpOpenResFile(&nowhere, fsRdPerm), -1);
 }
 
+TEST_F(ResourcesTest, ResourcesReadAfterAWriteAreTheirOwn) {
+    // Types added in turns: the file groups them by type, and resources read
+    // after the write must still find their own data.
+    FSSpec spec = Spec("turns.rsrc");
+    FSpCreateResFile(&spec, 0, 0, 0);
+    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    AddResource(H("first A"), kText, 1, nullptr);
+    AddResource(H("only B"), kPref, 1, nullptr);
+    AddResource(H("second A"), kText, 2, nullptr);
+    UpdateResFile(ref);
+    ASSERT_EQ(ResError(), noErr);
+    for (auto [type, id] : {std::pair{kText, 1}, std::pair{kPref, 1}, std::pair{kText, 2}}) {
+        Handle h = Get1Resource(type, static_cast<ResID>(id));
+        ReleaseResource(h);
+        ASSERT_EQ(ResError(), noErr);
+    }
+    EXPECT_EQ(Bytes(Get1Resource(kText, 1)), "first A");
+    EXPECT_EQ(Bytes(Get1Resource(kPref, 1)), "only B");
+    EXPECT_EQ(Bytes(Get1Resource(kText, 2)), "second A");
+    CloseResFile(ref);
+}
+
 TEST_F(ResourcesTest, ManyResourcesAndLongNamesRoundTrip) {
     FSSpec spec = Spec("many.rsrc");
     FSpCreateResFile(&spec, 0, 0, 0);
