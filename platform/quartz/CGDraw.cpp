@@ -487,81 +487,98 @@ struct ImageDraw {
     bool Upright() {
         if (!(inv.b == 0 && inv.c == 0 && simpleOver && kernelsFit)) return false;
         const RowMap &first = plans.front().map;
-        int s0, s1;
-        SafeColumns(first, &s0, &s1, true);
-        int c0 = s0, c1 = s1, ra = r1, rb = r0;
         // The same wholly covered columns in every row; the rows where they are.
+        int f0 = 0, f1 = dst.width, ra = r1, rb = r0;
         for (int r = r0; r < r1; ++r) {
             const RowSpans &sp = plans[r - r0].spans;
             if (sp.xf1 <= sp.xf0) continue;
-            c0 = std::max(c0, sp.xf0);
-            c1 = std::min(c1, sp.xf1);
+            f0 = std::max(f0, sp.xf0);
+            f1 = std::min(f1, sp.xf1);
             ra = std::min(ra, r);
             rb = std::max(rb, r + 1);
         }
-        if (c1 <= c0 || rb <= ra) return false;
+        if (f1 <= f0 || rb <= ra) return false;
+        // Filtered columns need both taps inside the source.
+        int s0, s1;
+        SafeColumns(first, &s0, &s1, true);
+        const int c0 = std::max(f0, s0), c1 = std::max(c0, std::min(f1, s1));
+        // Whole-pixel placement (one source pixel a column, no fraction):
+        // those rows are copies, which need no right-hand tap, so they reach
+        // the source's last column too.
+        int64_t U0, V0;
+        FixedPosition(first, f0, &U0, &V0);
+        const bool whole = first.Du == (int64_t(1) << 32) && (U0 & 0xFFFF) == 0;
+        const int64_t shift = (U0 >> 16) - f0; // source column = target column + shift
+        const int cc0 = whole ? static_cast<int>(std::max<int64_t>(f0, -shift)) : 0;
+        const int cc1 = whole ? static_cast<int>(std::max<int64_t>(cc0, std::min<int64_t>(f1, src.width - shift))) : 0;
+        if (c1 <= c0 && cc1 <= cc0) return false;
 
         const int n = c1 - c0;
         std::vector<int32_t> x0(n);
-        std::vector<int16_t> fx(n);
-        bool whole = first.Du == (int64_t(1) << 32);
+        std::vector<int16_t> fx(n), fx4(static_cast<size_t>(n) * 4);
         for (int c = c0; c < c1; ++c) {
             int64_t U, V;
             FixedPosition(first, c, &U, &V);
             x0[c - c0] = static_cast<int32_t>(U >> 16);
             fx[c - c0] = static_cast<int16_t>((U & 0xFFFF) >> 1);
-            if (fx[c - c0] != 0) whole = false;
+            std::fill_n(fx4.data() + (c - c0) * 4, 4, fx[c - c0]);
         }
         // For enlargements, eight neighbouring columns read at most eight
         // neighbouring source pixels: the kernels then load them at once.
-        std::vector<int16_t> fx4(static_cast<size_t>(n) * 4);
-        for (int i = 0; i < n; ++i) std::fill_n(fx4.data() + i * 4, 4, fx[i]);
         const int groups = n / 8;
         std::vector<int32_t> window(groups), windowIndex(static_cast<size_t>(groups) * 8);
         for (int g = 0; g < groups; ++g) {
             const int32_t base = x0[g * 8];
             const bool fits = x0[g * 8 + 7] + 1 - base <= 7 && base + 8 <= src.width;
             window[g] = fits ? base : -1;
-            for (int k = 0; k < 8; ++k) windowIndex[g * 8 + k] = fits ? x0[g * 8 + k] - base : 0;
+            for (int i = 0; i < 8; ++i) windowIndex[g * 8 + i] = fits ? x0[g * 8 + i] - base : 0;
         }
         const ColumnMap cm{x0.data(), fx.data(), fx4.data(), window.data(), windowIndex.data()};
         std::vector<int16_t> h0(static_cast<size_t>(n) * 4), h1(static_cast<size_t>(n) * 4);
         int64_t row0 = -1, row1 = -1; // source rows held in h0, h1
+        bool opaque0 = false, opaque1 = false;
         const int64_t last = src.height - 1;
+        std::vector<std::pair<int, int>> done(rb - ra, {0, 0}); // columns drawn per row
         for (int r = ra; r < rb; ++r) {
             const RowMap &m = plans[r - r0].map;
             int64_t U, V;
-            FixedPosition(m, c0, &U, &V);
+            FixedPosition(m, f0, &U, &V);
             const int64_t y = V >> 16;
             const int64_t ya = std::clamp<int64_t>(y, 0, last), yb = std::clamp<int64_t>(y + 1, 0, last);
             const int16_t fy = static_cast<int16_t>((V & 0xFFFF) >> 1);
-            uint8_t *out = dst.data + static_cast<size_t>(r) * dst.rowBytes + static_cast<size_t>(c0) * 4;
-            if (whole && (fy == 0 || ya == yb)) {
-                k.copyOver(src.data + ya * src.rowBytes + static_cast<size_t>(x0[0]) * 4, out, n);
+            uint8_t *row = dst.data + static_cast<size_t>(r) * dst.rowBytes;
+            if (whole && (fy == 0 || ya == yb) && cc1 > cc0) {
+                k.copyOver(src.data + ya * src.rowBytes + static_cast<size_t>(cc0 + shift) * 4, row + cc0 * 4,
+                           cc1 - cc0);
+                done[r - ra] = {cc0, cc1};
                 continue;
             }
+            if (n <= 0) continue;
             if (row0 != ya) {
                 if (row1 == ya) {
                     std::swap(h0, h1);
                     std::swap(row0, row1);
+                    std::swap(opaque0, opaque1);
                 } else {
-                    k.rowHorizontal(src.data + ya * src.rowBytes, h0.data(), n, cm);
+                    opaque0 = k.rowHorizontal(src.data + ya * src.rowBytes, h0.data(), n, cm);
                     row0 = ya;
                 }
             }
             if (row1 != yb) {
                 if (yb == row0) {
                     std::copy(h0.begin(), h0.end(), h1.begin());
+                    opaque1 = opaque0;
                 } else {
-                    k.rowHorizontal(src.data + yb * src.rowBytes, h1.data(), n, cm);
+                    opaque1 = k.rowHorizontal(src.data + yb * src.rowBytes, h1.data(), n, cm);
                 }
                 row1 = yb;
             }
-            k.rowVerticalOver(h0.data(), h1.data(), fy, out, n);
+            k.rowVerticalOver(h0.data(), h1.data(), fy, row + c0 * 4, n, opaque0 && opaque1);
+            done[r - ra] = {c0, c1};
         }
-        // Everything around the inner block, row by row.
+        // Everything around what the kernels drew, row by row.
         for (int r = r0; r < r1; ++r) {
-            if (r >= ra && r < rb) Row(r, 0, dst.width, c0, c1);
+            if (r >= ra && r < rb) Row(r, 0, dst.width, done[r - ra].first, done[r - ra].second);
             else Row(r, 0, dst.width);
         }
         return true;
@@ -654,15 +671,18 @@ void SpanOverScalar(const Source &src, uint8_t *row, int c0, int c1, const RowMa
     }
 }
 
-void RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
+bool RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
+    bool opaque = true;
     for (int i = 0; i < count; ++i) {
         const uint8_t *p0 = srcRow + static_cast<size_t>(cm.x0[i]) * 4, *p1 = p0 + 4;
+        opaque = opaque && p0[0] == 255 && p1[0] == 255;
         for (int ch = 0; ch < 4; ++ch)
             out[i * 4 + ch] = Lerp7(static_cast<int16_t>(p0[ch] << 7), static_cast<int16_t>(p1[ch] << 7), cm.fx[i]);
     }
+    return opaque;
 }
 
-void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count) {
+void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count, bool) {
     for (int i = 0; i < count; ++i) {
         uint8_t s[4];
         for (int ch = 0; ch < 4; ++ch) s[ch] = Round7(Lerp7(top[i * 4 + ch], bottom[i * 4 + ch], fy));

@@ -119,13 +119,17 @@ struct ColumnMap {
     const int32_t *window;
     const int32_t *windowIndex;
 };
-using RowHorizontalFn = void (*)(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
-using RowVerticalOverFn = void (*)(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row,
-                                   int count);
-void RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
-void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count);
-void RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
-void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count);
+// The horizontal pass answers whether every tap it read was opaque; the
+// vertical pass may then skip blending (the result is opaque too).
+using RowHorizontalFn = bool (*)(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
+using RowVerticalOverFn = void (*)(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
+                                   bool opaque);
+bool RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
+void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
+                           bool opaque);
+bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
+void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
+                         bool opaque);
 
 // Source over target for whole pixels (identity placement).
 using CopyOverFn = void (*)(const uint8_t *src, uint8_t *row, int count);

@@ -165,8 +165,9 @@ QV_AVX2 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, con
     if (c < c1) SpanSampleScalar(src, out + static_cast<size_t>(c - c0) * 4, c, c1, m);
 }
 
-QV_AVX2 void RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
+QV_AVX2 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
     int i = 0;
+    __m256i seen = _mm256_set1_epi8(static_cast<char>(0xFF)); // AND of every tap read
     for (; i + 8 <= count; i += 8) {
         __m256i l0, r0, l1, r1;
         const int32_t base = cm.window[i / 8];
@@ -176,29 +177,39 @@ QV_AVX2 void RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, c
             const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.windowIndex + i));
             const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
             const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_add_epi32(idx, _mm256_set1_epi32(1)));
+            seen = _mm256_and_si256(seen, _mm256_and_si256(left, right));
             l0 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(left)), 7);
             l1 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(left, 1)), 7);
             r0 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(right)), 7);
             r1 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(right, 1)), 7);
         } else {
             const int32_t *x = cm.x0 + i;
-            TapsOf(Load8x2(srcRow + x[0] * 4, srcRow + x[1] * 4), Load8x2(srcRow + x[2] * 4, srcRow + x[3] * 4), &l0,
-                   &r0);
-            TapsOf(Load8x2(srcRow + x[4] * 4, srcRow + x[5] * 4), Load8x2(srcRow + x[6] * 4, srcRow + x[7] * 4), &l1,
-                   &r1);
+            const __m128i a = Load8x2(srcRow + x[0] * 4, srcRow + x[1] * 4);
+            const __m128i b = Load8x2(srcRow + x[2] * 4, srcRow + x[3] * 4);
+            const __m128i c = Load8x2(srcRow + x[4] * 4, srcRow + x[5] * 4);
+            const __m128i d = Load8x2(srcRow + x[6] * 4, srcRow + x[7] * 4);
+            const __m128i both = _mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d));
+            seen = _mm256_and_si256(seen, _mm256_set_m128i(both, both));
+            TapsOf(a, b, &l0, &r0);
+            TapsOf(c, d, &l1, &r1);
         }
         const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.fx4 + i * 4));
         const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.fx4 + i * 4 + 16));
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4), Lerp(l0, r0, w0));
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4 + 16), Lerp(l1, r1, w1));
     }
+    const unsigned alpha =
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(seen, _mm256_set1_epi8(static_cast<char>(0xFF)))));
+    bool opaque = (alpha & 0x11111111u) == 0x11111111u;
     if (i < count) {
         const ColumnMap rest{cm.x0 + i, cm.fx + i, cm.fx4 + i * 4, nullptr, nullptr};
-        RowHorizontalScalar(srcRow, out + i * 4, count - i, rest);
+        opaque = RowHorizontalScalar(srcRow, out + i * 4, count - i, rest) && opaque;
     }
+    return opaque;
 }
 
-QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count) {
+QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
+                                 bool opaque) {
     const __m256i w = _mm256_set1_epi16(fy);
     int i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -206,9 +217,12 @@ QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int1
         const auto *b = reinterpret_cast<const __m256i *>(bottom + i * 4);
         const __m256i v0 = Lerp(_mm256_loadu_si256(t), _mm256_loadu_si256(b), w);
         const __m256i v1 = Lerp(_mm256_loadu_si256(t + 1), _mm256_loadu_si256(b + 1), w);
-        OverStore(ToBytes(v0, v1), row + static_cast<size_t>(i) * 4);
+        const __m256i px = ToBytes(v0, v1);
+        if (opaque) _mm256_storeu_si256(reinterpret_cast<__m256i *>(row + static_cast<size_t>(i) * 4), px);
+        else OverStore(px, row + static_cast<size_t>(i) * 4);
     }
-    if (i < count) RowVerticalOverScalar(top + i * 4, bottom + i * 4, fy, row + static_cast<size_t>(i) * 4, count - i);
+    if (i < count)
+        RowVerticalOverScalar(top + i * 4, bottom + i * 4, fy, row + static_cast<size_t>(i) * 4, count - i, opaque);
 }
 
 QV_AVX2 void CopyOverAVX2(const uint8_t *src, uint8_t *row, int count) {
@@ -228,9 +242,11 @@ void SpanOverAVX2(const Source &s, uint8_t *r, int c0, int c1, const RowMap &m) 
 void SpanSampleAVX2(const Source &s, uint8_t *o, int c0, int c1, const RowMap &m) {
     SpanSampleScalar(s, o, c0, c1, m);
 }
-void RowHorizontalAVX2(const uint8_t *s, int16_t *o, int n, const ColumnMap &cm) { RowHorizontalScalar(s, o, n, cm); }
-void RowVerticalOverAVX2(const int16_t *t, const int16_t *b, int16_t fy, uint8_t *r, int n) {
-    RowVerticalOverScalar(t, b, fy, r, n);
+bool RowHorizontalAVX2(const uint8_t *s, int16_t *o, int n, const ColumnMap &cm) {
+    return RowHorizontalScalar(s, o, n, cm);
+}
+void RowVerticalOverAVX2(const int16_t *t, const int16_t *b, int16_t fy, uint8_t *r, int n, bool opaque) {
+    RowVerticalOverScalar(t, b, fy, r, n, opaque);
 }
 void CopyOverAVX2(const uint8_t *s, uint8_t *r, int n) { CopyOverScalar(s, r, n); }
 } // namespace cgdraw

@@ -196,7 +196,8 @@ TEST(DrawReference, LargeUprightAndTurnedDrawsAgreeBetweenKernels) {
     if (!QVCGSIMDAvailable()) GTEST_SKIP() << "no AVX2 on this processor";
     std::mt19937 rng(99);
     const int w = 301, h = 157;
-    const std::vector<uint8_t> px = RandomImagePixels(rng, w, h, false);
+    for (bool opaque : {false, true}) {
+    const std::vector<uint8_t> px = RandomImagePixels(rng, w, h, opaque);
     ImageHolder img(QVCGImageCreateWithARGB(w, h, w * 4, px.data()));
     struct Draw {
         float angle, x, y, sw, sh;
@@ -214,7 +215,8 @@ TEST(DrawReference, LargeUprightAndTurnedDrawsAgreeBetweenKernels) {
             CGContextDrawImage(c.context, CGRect{{d.x, d.y}, {d.sw, d.sh}}, img.image);
             out[k] = c.pixels;
         }
-        ASSERT_EQ(out[0], out[1]) << "draw at angle " << d.angle << " size " << d.sw;
+        ASSERT_EQ(out[0], out[1]) << "draw at angle " << d.angle << " size " << d.sw << (opaque ? " opaque" : "");
+    }
     }
 }
 
