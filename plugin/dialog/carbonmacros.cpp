@@ -214,6 +214,15 @@ WindowRef GetWindowFromEvent(EventRef theEvent)
     return theWindow;
 }
 
+ControlRef GetControlFromEvent(EventRef theEvent)
+{
+    ControlRef theControl = nullptr;
+    if (GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
+                          &theControl) != noErr)
+        theControl = nullptr;
+    return theControl;
+}
+
 Point GetMouseLocFromEvent(EventRef theEvent)
 {
     Point where{0, 0};

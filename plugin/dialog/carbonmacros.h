@@ -92,6 +92,8 @@ OSStatus InstallApplicationEventHandler(EventHandlerUPP TheHandler, ItemCount Nu
 
 // The event's window (direct object); nil when it carries none.
 WindowRef GetWindowFromEvent(EventRef theEvent);
+// The event's control (direct object); nil when it carries none.
+ControlRef GetControlFromEvent(EventRef theEvent);
 // The mouse location in window coordinates; (0, 0) when the event has none.
 Point GetMouseLocFromEvent(EventRef theEvent);
 // The key's character, its key code and the modifiers; zero for what the

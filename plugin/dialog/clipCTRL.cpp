@@ -24,15 +24,6 @@ const EventTypeSpec kClipEvents[] = {
     {kEventClassControl, kEventControlHit},      {kEventClassControl, kEventControlActivate},
     {kEventClassControl, kEventControlOwningWindowChanged}, {kEventClassControl, kEventControlTrack}};
 
-ControlRef ControlOfEvent(EventRef theEvent)
-{
-    ControlRef theControl = nullptr;
-    if (GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
-                          &theControl) != noErr)
-        theControl = nullptr;
-    return theControl;
-}
-
 // The owner window's clip is its whole port rectangle again.
 void ResetOwnerClip(ControlRef theControl)
 {
@@ -70,7 +61,7 @@ OSStatus ClipCtrlControlHandler(EventHandlerCallRef, EventRef theEvent, void *)
 {
     OSStatus result = eventNotHandledErr;
     const UInt32 kind = GetEventKind(theEvent);
-    ControlRef theControl = ControlOfEvent(theEvent);
+    ControlRef theControl = GetControlFromEvent(theEvent);
     switch (kind) {
     case kEventControlDraw:
     case kEventControlActivate:

@@ -20,15 +20,6 @@ const EventTypeSpec kColorBoxEvents[] = {{kEventClassControl, kEventControlDraw}
                                          {kEventClassControl, kEventControlHitTest},
                                          {kEventClassControl, kEventControlHit}};
 
-ControlRef ControlOfEvent(EventRef theEvent)
-{
-    ControlRef theControl = nullptr;
-    if (GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
-                          &theControl) != noErr)
-        theControl = nullptr;
-    return theControl;
-}
-
 // The packed value as a colour: each byte times 256.
 RGBColor ValueColor(ControlRef theControl)
 {
@@ -58,7 +49,7 @@ void UnregisterColorBox()
 OSStatus ColorBoxControlHandler(EventHandlerCallRef, EventRef theEvent, void *)
 {
     OSStatus result = eventNotHandledErr;
-    ControlRef theControl = ControlOfEvent(theEvent);
+    ControlRef theControl = GetControlFromEvent(theEvent);
     switch (GetEventKind(theEvent)) {
     case kEventControlHitTest: {
         Point where{0, 0};

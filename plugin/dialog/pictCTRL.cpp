@@ -22,15 +22,6 @@ const EventTypeSpec kPictureEvents[] = {{kEventClassControl, kEventControlDraw},
                                         {kEventClassControl, kEventControlHitTest},
                                         {kEventClassControl, kEventControlHit}};
 
-ControlRef ControlOfEvent(EventRef theEvent)
-{
-    ControlRef theControl = nullptr;
-    if (GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
-                          &theControl) != noErr)
-        theControl = nullptr;
-    return theControl;
-}
-
 // Draws the image, sized and centred as the box's rule says, into the box
 // only: the part that the rule places beyond the box is cut off instead of
 // being painted over the rest of the window.
@@ -95,7 +86,7 @@ CGImageRef GetPictureBoxImage(ControlRef theBox)
 OSStatus PictureControlHandler(EventHandlerCallRef, EventRef theEvent, void *)
 {
     OSStatus result = eventNotHandledErr;
-    ControlRef theControl = ControlOfEvent(theEvent);
+    ControlRef theControl = GetControlFromEvent(theEvent);
     switch (GetEventKind(theEvent)) {
     case kEventControlHitTest: {
         Point where{0, 0};

@@ -1,7 +1,9 @@
 // The dialog's custom controls drawn into a window's port: the preview at
 // half size with its frame, the colour box and the picture box, what
 // inactive, disabled and pressed controls draw; the colour box's click
-// through the colour picker; the picture-proportion rule of the preview.
+// through the colour picker; the picture-proportion rule of the preview
+// without a picture or option, and in the preview's pixel grid (the
+// pictures' orientations are covered by the session tests).
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
@@ -247,20 +249,6 @@ protected:
         return r;
     }
 };
-
-TEST_F(Proportions, PictureOrientationDecidesWhichSideIsKept)
-{
-    config->KeepProps = true;
-    const Rect square{20, 10, 220, 210}; // 200 x 200 at (10, 20)
-    Rect r = Fit(400, 300, square);
-    EXPECT_TRUE(r.left == 10 && r.top == 20 && r.right == 210 && r.bottom == 170) << r.right << "x" << r.bottom;
-    r = Fit(300, 400, square);
-    EXPECT_TRUE(r.left == 10 && r.top == 20 && r.right == 160 && r.bottom == 220) << r.right << "x" << r.bottom;
-    // A square picture takes the vertical rule: the height is kept.
-    const Rect wide{20, 10, 120, 210}; // 200 x 100
-    r = Fit(300, 300, wide);
-    EXPECT_TRUE(r.left == 10 && r.top == 20 && r.right == 110 && r.bottom == 120) << r.right << "x" << r.bottom;
-}
 
 TEST_F(Proportions, NothingChangesWithoutTheOptionOrAPicture)
 {

@@ -1,8 +1,7 @@
-// The window and control helpers: controls by ID with their neutral answers
-// for missing controls, edit texts and their limits, popup look-ups, event
-// getters and installers, commands as text, modifiers, posting commands,
-// nib windows of the bundle (and how a missing bundle, nib or window ends the
-// process), port flushing and block copies; the platform's number texts.
+// The window and control helpers: the neutral answers for missing controls,
+// edit texts and their limits, popup look-ups, event getters, commands as
+// text and posted commands, block copies, nib windows of the bundle (and how
+// a missing bundle, nib or window ends the process), the about window.
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
@@ -114,33 +113,6 @@ TEST_F(Helpers, MissingControlsGiveNeutralAnswersAndChangeNothing)
     EXPECT_EQ(focus, nullptr);
 }
 
-TEST_F(Helpers, ControlsByIdReachTheRightControl)
-{
-    SimpleSetControlValueByID(window, FourCC("Sldr"), 1, -7);
-    EXPECT_EQ(SimpleGetControlValueByID(window, FourCC("Sldr"), 1), -7);
-    SimpleSetControlValueByID(window, FourCC("Sldr"), 1, 99); // kept within the range
-    EXPECT_EQ(SimpleGetControlValueByID(window, FourCC("Sldr"), 1), 10);
-
-    const Rect box = SimpleGetControlBox(window, FourCC("Edit"), 1);
-    EXPECT_EQ(box.top, 100);
-    EXPECT_EQ(box.right, 200);
-    EXPECT_EQ(GetControlBox(Find(window, "Edit", 1)).bottom, 120);
-
-    SimpleHideControl(window, FourCC("Stat"), 1);
-    EXPECT_FALSE(IsControlVisible(Find(window, "Stat", 1)));
-    SimpleShowControl(window, FourCC("Stat"), 1);
-    EXPECT_TRUE(IsControlVisible(Find(window, "Stat", 1)));
-    SimpleDisableControlByID(window, FourCC("Sldr"), 1);
-    EXPECT_FALSE(IsControlEnabled(Find(window, "Sldr", 1)));
-    SimpleEnableControlByID(window, FourCC("Sldr"), 1);
-    EXPECT_TRUE(IsControlEnabled(Find(window, "Sldr", 1)));
-
-    Str255 text;
-    S2P("after", text);
-    SimpleSetControlText(window, FourCC("Stat"), 1, text);
-    EXPECT_EQ(ControlText(Find(window, "Stat", 1)), "after");
-}
-
 TEST_F(Helpers, EditTextsAreCutAt255AndNumbersRead)
 {
     std::string longText(300, 'x');
@@ -220,22 +192,6 @@ TEST(CommandText, CodesBecomeTheirFourCharacters)
     EXPECT_EQ(P2S(text), "Abcd");
 }
 
-TEST(Modifiers, EachTestReadsItsOwnBit)
-{
-    ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
-    QVToolboxSetKeyModifiers(ShiftMask | OptionMask);
-    EXPECT_TRUE(IsShiftDown());
-    EXPECT_TRUE(IsOptionDown());
-    EXPECT_FALSE(IsCtrlDown());
-    EXPECT_FALSE(IsCommandDown());
-    QVToolboxSetKeyModifiers(CmdMask | CtrlMask | AlphaLockMask);
-    EXPECT_FALSE(IsShiftDown());
-    EXPECT_FALSE(IsOptionDown());
-    EXPECT_TRUE(IsCtrlDown());
-    EXPECT_TRUE(IsCommandDown());
-    QVToolboxSetKeyModifiers(0);
-}
-
 TEST(EventGetters, ReadTheirParametersOrGiveNeutralValues)
 {
     EventRef e = nullptr;
@@ -308,25 +264,6 @@ TEST_F(Helpers, PostedCommandsReachTheFocusWindowsHandler)
     RemoveEventHandler(handler);
 }
 
-Rect gFlushed{0, 0, 0, 0};
-bool gWasFlush = false;
-void Drawn(CGrafPtr, const Rect *area, Boolean flushed, void *)
-{
-    gFlushed = *area;
-    gWasFlush = flushed;
-}
-
-TEST_F(Helpers, FlushingCoversTheWholePort)
-{
-    CGrafPtr port = GetWindowPort(window);
-    QVSetPortDrawnProc(port, Drawn, nullptr);
-    FlushWindowBuffer(window);
-    EXPECT_TRUE(gWasFlush);
-    EXPECT_EQ(gFlushed.bottom, 200);
-    EXPECT_EQ(gFlushed.right, 400);
-    QVSetPortDrawnProc(port, nullptr, nullptr);
-}
-
 TEST(CloneObject, CopiesTheRecordedSize)
 {
     Ptr block = NewPtr(37);
@@ -344,25 +281,6 @@ TEST(CloneObject, CopiesTheRecordedSize)
     Ptr empty = NewPtr(0);
     EXPECT_EQ(CloneObject(empty), nullptr);
     DisposePtr(empty);
-}
-
-TEST(NumberText, ConvertsBothWays)
-{
-    Str255 text;
-    NumToString(-2147483647L - 1, text);
-    EXPECT_EQ(P2S(text), "-2147483648");
-    long n = 0;
-    S2P("+12x", text);
-    StringToNum(text, &n);
-    EXPECT_EQ(n, 12);
-    S2P("-0042", text);
-    StringToNum(text, &n);
-    EXPECT_EQ(n, -42);
-    S2P("4294967297", text); // 2^32 + 1 wraps to 1
-    StringToNum(text, &n);
-    EXPECT_EQ(n, 1);
-    S2P("SYSTEM", text);
-    EXPECT_EQ(FMGetFontFamilyFromName(text), systemFont);
 }
 
 // ---- Nib windows of the bundle ----------------------------------------------

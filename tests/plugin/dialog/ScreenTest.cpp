@@ -90,14 +90,16 @@ QPushButton *ButtonTitled(QWidget *top, const QString &title)
     return nullptr;
 }
 
+// The centre of a slider's thumb, from the style's measures.
 QPoint ThumbCentre(QSlider *slider)
 {
-    struct Probe : QSlider {
-        using QSlider::initStyleOption;
-    };
     QStyleOptionSlider option;
-    static_cast<Probe *>(slider)->initStyleOption(&option);
-    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    const int length = slider->style()->pixelMetric(QStyle::PM_SliderLength, &option, slider);
+    const int x = QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), slider->value(),
+                                                  slider->width() - length);
+    return QPoint(x + length / 2, slider->height() / 2);
 }
 
 // What the window shows at (h, v) of its content, as 0xRRGGBB.
