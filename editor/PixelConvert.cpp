@@ -2,6 +2,7 @@
 #include "PixelConvert.h"
 
 #include "HostError.h"
+#include "Yuv420.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -72,6 +73,17 @@ void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality
 FromArgb::~FromArgb() { sws_freeContext(ctx_); }
 
 void FromArgb::convert(const uint8_t *src, long rowBytes, AVFrame *dst) {
+    // The encoder's usual format goes through our own converter (see Yuv420.h).
+    if (dst->format == AV_PIX_FMT_YUV420P || dst->format == AV_PIX_FMT_YUVJ420P) {
+        AVColorSpace space = dst->colorspace;
+        if (space == AVCOL_SPC_UNSPECIFIED) space = DefaultColorSpace(dst->width, dst->height);
+        const bool full = dst->color_range == AVCOL_RANGE_JPEG || dst->format == AV_PIX_FMT_YUVJ420P;
+        YuvMatrix m;
+        if (YuvMatrixFor(space, full, &m)) {
+            ArgbToYuv420(src, rowBytes, dst->width, dst->height, m, dst->data, dst->linesize);
+            return;
+        }
+    }
     ctx_ = sws_getCachedContext(ctx_, dst->width, dst->height, AV_PIX_FMT_ARGB, dst->width, dst->height,
                                 static_cast<AVPixelFormat>(dst->format), SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!ctx_) throw HostError(kExitRenderFailed, "cannot convert the rendered picture for the encoder");
