@@ -50,6 +50,19 @@ bool IsYuv(int format) {
 ToArgb::~ToArgb() { sws_freeContext(ctx_); }
 
 void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality, uint8_t *dst, long rowBytes) {
+    // 4:2:0 at its own size goes through our own converter (see Yuv420.h),
+    // whose bilinear chroma serves both qualities.
+    if ((src->format == AV_PIX_FMT_YUV420P || src->format == AV_PIX_FMT_YUVJ420P) && src->width == width &&
+        src->height == height) {
+        AVColorSpace space = src->colorspace;
+        if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RESERVED)
+            space = DefaultColorSpace(src->width, src->height);
+        RgbMatrix m;
+        if (RgbMatrixFor(space, IsFullRange(src), &m)) {
+            Yuv420ToArgb(src->data, src->linesize, width, height, m, dst, rowBytes);
+            return;
+        }
+    }
     // High quality: bicubic scaling with full chroma; accurate rounding is left
     // out, as it costs ten times the conversion for less than one level.
     const int flags = highQuality ? (SWS_BICUBIC | SWS_FULL_CHR_H_INT) : SWS_FAST_BILINEAR;

@@ -1,10 +1,10 @@
-// PixelConvert.h: picture conversions of the host with swscale. ToArgb turns
-// a decoded frame of any pixel format into the 32-bit A, R, G, B buffers the
-// plug-in draws in (premultiplied, at any size, with the colour matrix the
-// frame declares or, when it declares none, the one its size implies: BT.709
-// for HD, BT.601 below). FromArgb turns such a buffer into an encoder's frame
-// (planar 4:2:0 with the host's own converter, Yuv420.h; other formats with
-// swscale).
+// PixelConvert.h: picture conversions of the host. ToArgb turns a decoded
+// frame of any pixel format into the 32-bit A, R, G, B buffers the plug-in
+// draws in (premultiplied, at any size, with the colour matrix the frame
+// declares or, when it declares none, the one its size implies: BT.709 for
+// HD, BT.601 below). FromArgb turns such a buffer into an encoder's frame.
+// 4:2:0 at the same size goes through the host's own converters (Yuv420.h);
+// scaling and other formats through swscale.
 //
 // Each converter keeps its swscale context between calls (rebuilt when a size,
 // format or quality changes) and owns it; buffers belong to the caller.

@@ -1,9 +1,10 @@
-// Yuv420.h: the host's own conversion of the plug-in's 32-bit A, R, G, B
-// pixels into planar 4:2:0 Y'CbCr, the encoder's format. It replaces
-// swscale on this one path because swscale reads packed RGB through a slow
-// generic route (about 6.5 ms a 1080p frame here, against well under 1 ms for
-// this code; bench/ConvertBench.cpp measures both). Every other conversion
-// stays with swscale.
+// Yuv420.h: the host's own conversions between the plug-in's 32-bit A, R,
+// G, B pixels and planar 4:2:0 Y'CbCr (the usual decoded format and the
+// encoder's) at the same size. They replace swscale on these two paths
+// because swscale has no fast route between them here: it takes about
+// 6.5 ms a 1080p frame into 4:2:0 and 1.9 ms out of it, several times what
+// this code takes (bench/ConvertBench.cpp measures both). Scaling and every
+// other format stay with swscale.
 //
 // Arithmetic: 15-bit fixed-point matrix coefficients, luma per pixel, chroma
 // from the sum of each 2 x 2 block (centred siting), rounded to nearest. The
@@ -40,7 +41,20 @@ bool YuvMatrixFor(AVColorSpace space, bool fullRange, YuvMatrix *out);
 void ArgbToYuv420(const uint8_t *src, long rowBytes, int width, int height, const YuvMatrix &m,
                   uint8_t *const planes[3], const int strides[3], bool simd = true);
 
-// Whether the AVX2 kernel can run here.
+// The other way, for decoded frames: planar 4:2:0 to opaque A, R, G, B at
+// the same size. Chroma is interpolated bilinearly (weights 3/4 and 1/4 each
+// way) from samples sited at the centres of their 2 x 2 blocks, the siting
+// the converter above writes; edges repeat. Fixed point: 2^14 = 1, chroma
+// terms for chroma scaled by 16 (what the interpolation leaves).
+struct RgbMatrix {
+    int32_t y, yOffset;       // luma scale (after removing yOffset: 16 or 0)
+    int32_t rV, gU, gV, bU;   // chroma terms
+};
+bool RgbMatrixFor(AVColorSpace space, bool fullRange, RgbMatrix *out);
+void Yuv420ToArgb(const uint8_t *const planes[3], const int strides[3], int width, int height, const RgbMatrix &m,
+                  uint8_t *dst, long rowBytes, bool simd = true);
+
+// Whether the AVX2 kernels can run here.
 bool Yuv420HasAVX2();
 
 }  // namespace qvhost

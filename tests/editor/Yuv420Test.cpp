@@ -132,3 +132,97 @@ TEST(Yuv420, KnownColoursAndAlphaIgnored) {
         }
     }
 }
+
+namespace {
+
+// A smooth picture with sharp steps: colour bars over a gradient.
+std::vector<uint8_t> Bars(int w, int h) {
+    std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t *p = &px[(static_cast<size_t>(y) * w + x) * 4];
+            const int bar = x * 7 / w;
+            p[0] = 255;
+            p[1] = static_cast<uint8_t>((bar & 1) ? 235 : 20 + y * 200 / h);
+            p[2] = static_cast<uint8_t>((bar & 2) ? 230 : 30);
+            p[3] = static_cast<uint8_t>((bar & 4) ? 220 : 10 + x * 200 / w);
+        }
+    return px;
+}
+
+std::vector<uint8_t> ToArgbOf(const Planes &in, const RgbMatrix &m, bool simd) {
+    std::vector<uint8_t> out(static_cast<size_t>(in.w) * in.h * 4, 0xEE);
+    const uint8_t *const planes[3] = {in.y.data(), in.u.data(), in.v.data()};
+    const int strides[3] = {in.w, (in.w + 1) / 2, (in.w + 1) / 2};
+    Yuv420ToArgb(planes, strides, in.w, in.h, m, out.data(), 4L * in.w, simd);
+    return out;
+}
+
+}  // namespace
+
+TEST(Yuv420ToArgb, KernelsAgreeAndMatchTheExactInterpolation) {
+    RgbMatrix m;
+    ASSERT_TRUE(RgbMatrixFor(AVCOL_SPC_BT709, false, &m));
+    const double kr = 0.2126, kb = 0.0722, kg = 1 - kr - kb;
+    for (int w : {1, 15, 16, 17, 33, 70}) {
+        for (int h : {1, 2, 5}) {
+            Planes in(w, h);
+            std::mt19937 rng(static_cast<unsigned>(w * 7 + h));
+            for (auto *plane : {&in.y, &in.u, &in.v})
+                for (auto &b : *plane) b = static_cast<uint8_t>(16 + rng() % 220);
+            const auto fast = ToArgbOf(in, m, true), plain = ToArgbOf(in, m, false);
+            if (Yuv420HasAVX2()) {
+                ASSERT_EQ(fast, plain) << w << "x" << h;
+            }
+            const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+            // Chroma sited at block centres, 3/4 and 1/4 to the nearer and
+            // farther sample each way, edges repeated.
+            auto chroma = [&](const std::vector<uint8_t> &p, int x, int y) {
+                const int cx = x / 2, sx = std::clamp((x & 1) ? cx + 1 : cx - 1, 0, cw - 1);
+                const int cy = y / 2, sy = std::clamp((y & 1) ? cy + 1 : cy - 1, 0, ch - 1);
+                auto at = [&](int i, int j) { return double(p[static_cast<size_t>(j) * cw + i]); };
+                return (9 * at(cx, cy) + 3 * at(sx, cy) + 3 * at(cx, sy) + at(sx, sy)) / 16;
+            };
+            double worst = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const double Y = (in.y[static_cast<size_t>(y) * w + x] - 16) * 255.0 / 219;
+                    const double U = (chroma(in.u, x, y) - 128) * 255.0 / 224;
+                    const double V = (chroma(in.v, x, y) - 128) * 255.0 / 224;
+                    const double rgb[3] = {Y + 2 * (1 - kr) * V, Y - 2 * kb * (1 - kb) / kg * U - 2 * kr * (1 - kr) / kg * V,
+                                           Y + 2 * (1 - kb) * U};
+                    const uint8_t *p = &plain[(static_cast<size_t>(y) * w + x) * 4];
+                    ASSERT_EQ(p[0], 255);
+                    for (int i = 0; i < 3; ++i) worst = std::max(worst, std::fabs(p[i + 1] - std::clamp(rgb[i], 0.0, 255.0)));
+                }
+            // Rounded to nearest, with 14-bit coefficients a few hundredths over.
+            EXPECT_LE(worst, 0.6) << w << "x" << h;
+        }
+    }
+}
+
+TEST(Yuv420ToArgb, RoundTripKeepsColourBarsAndGradients) {
+    const int w = 96, h = 54;
+    const auto px = Bars(w, h);
+    for (bool full : {false, true}) {
+        YuvMatrix to;
+        RgbMatrix back;
+        ASSERT_TRUE(YuvMatrixFor(AVCOL_SPC_SMPTE170M, full, &to));
+        ASSERT_TRUE(RgbMatrixFor(AVCOL_SPC_SMPTE170M, full, &back));
+        Planes mid(w, h);
+        mid.convert(px, to, true);
+        const auto out = ToArgbOf(mid, back, true);
+        // Away from the bars' edges, where chroma is smooth, colours come back.
+        int worst = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int bar = x * 7 / w;
+                if ((x - 2) * 7 / w != bar || (x + 2) * 7 / w != bar) continue;
+                for (int i = 1; i < 4; ++i) {
+                    const size_t k = (static_cast<size_t>(y) * w + x) * 4 + i;
+                    worst = std::max(worst, std::abs(px[k] - out[k]));
+                }
+            }
+        EXPECT_LE(worst, 3) << (full ? "full range" : "limited range");
+    }
+}
