@@ -69,7 +69,7 @@ public:
 std::unique_ptr<ClipSource> OpenFileSource(const std::string &path);
 
 // The built-in demo clip: a moving test pattern with a tone.
-struct DemoSpec {
+struct DemoClip {
     int width = 1280;
     int height = 720;
     AVRational frameRate{30, 1};
@@ -78,7 +78,7 @@ struct DemoSpec {
     double toneHz = 440.0;
     double toneLevel = 0.25;  // peak amplitude, full scale 1
 };
-std::unique_ptr<ClipSource> OpenDemoSource(const DemoSpec &spec = DemoSpec());
+std::unique_ptr<ClipSource> OpenDemoSource(const DemoClip &clip = DemoClip());
 
 }  // namespace qvhost
 

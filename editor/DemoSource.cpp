@@ -12,13 +12,13 @@ constexpr double kTwoPi = 6.283185307179586;
 
 class DemoSource : public ClipSource {
 public:
-    explicit DemoSource(const DemoSpec &spec) : spec_(spec) {
-        info_.width = spec.width;
-        info_.height = spec.height;
-        info_.frameRate = spec.frameRate;
-        info_.frameCount = spec.frameCount;
-        info_.hasAudio = spec.sampleRate > 0;
-        info_.sampleRate = spec.sampleRate;
+    explicit DemoSource(const DemoClip &clip) : clip_(clip) {
+        info_.width = clip.width;
+        info_.height = clip.height;
+        info_.frameRate = clip.frameRate;
+        info_.frameCount = clip.frameCount;
+        info_.hasAudio = clip.sampleRate > 0;
+        info_.sampleRate = clip.sampleRate;
         info_.channels = info_.hasAudio ? 2 : 0;
         info_.videoCodec = "demo";
     }
@@ -28,7 +28,7 @@ public:
     void readVideo(int64_t n, int width, int height, bool, uint8_t *pixels, long rowBytes) override {
         static const uint8_t kBars[7][3] = {{235, 235, 235}, {235, 235, 16}, {16, 235, 235}, {16, 235, 16},
                                             {235, 16, 235}, {235, 16, 16}, {16, 16, 235}};
-        const double t = static_cast<double>(n) * spec_.frameRate.den / spec_.frameRate.num;
+        const double t = static_cast<double>(n) * clip_.frameRate.den / clip_.frameRate.num;
         const double aspect = static_cast<double>(width) / std::max(1, height);
         // The disc circles the centre once every four seconds.
         const double cx = 0.5 + 0.3 * std::cos(kTwoPi * t / 4.0) / aspect;
@@ -65,19 +65,19 @@ public:
         const int64_t b = AudioFrameStart(n + 1, info_.frameRate, info_.sampleRate);
         out.resize(info_.channels, static_cast<int>(b - a));
         for (int64_t i = a; i < b; ++i) {
-            const float s = static_cast<float>(spec_.toneLevel *
-                                               std::sin(kTwoPi * spec_.toneHz * static_cast<double>(i) / info_.sampleRate));
+            const float s = static_cast<float>(clip_.toneLevel *
+                                               std::sin(kTwoPi * clip_.toneHz * static_cast<double>(i) / info_.sampleRate));
             for (auto &plane : out.planes) plane[i - a] = s;
         }
     }
 
 private:
-    DemoSpec spec_;
+    DemoClip clip_;
     ClipInfo info_;
 };
 
 }  // namespace
 
-std::unique_ptr<ClipSource> OpenDemoSource(const DemoSpec &spec) { return std::make_unique<DemoSource>(spec); }
+std::unique_ptr<ClipSource> OpenDemoSource(const DemoClip &clip) { return std::make_unique<DemoSource>(clip); }
 
 }  // namespace qvhost

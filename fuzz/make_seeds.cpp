@@ -42,10 +42,10 @@ void Add(const std::string &data, ResType type, ResID id, const char *name) {
 // A resource file at path with the resources `fill` adds.
 template <typename F> std::string MakeResourceFile(const fs::path &path, F fill) {
     fs::remove(path);
-    FSSpec spec;
-    QVFSSpecFromPath(path.c_str(), &spec);
-    FSpCreateResFile(&spec, 0, 0, smSystemScript);
-    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec file;
+    QVFSSpecFromPath(path.c_str(), &file);
+    FSpCreateResFile(&file, 0, 0, smSystemScript);
+    ResFileRefNum ref = FSpOpenResFile(&file, fsRdWrPerm);
     if (ref == -1) {
         std::fprintf(stderr, "cannot create %s\n", path.c_str());
         exit(1);

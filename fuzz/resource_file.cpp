@@ -49,15 +49,15 @@ std::vector<Entry> ReadAll() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const std::string path = FuzzScratchFolder() + "/input.rsrc";
-    static FSSpec spec;
+    static FSSpec file;
     static bool haveSpec = false;
     FuzzWriteFile(path, data, size);
     if (!haveSpec) {
-        FUZZ_CHECK(QVFSSpecFromPath(path.c_str(), &spec) == noErr);
+        FUZZ_CHECK(QVFSSpecFromPath(path.c_str(), &file) == noErr);
         haveSpec = true;
     }
 
-    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    ResFileRefNum ref = FSpOpenResFile(&file, fsRdWrPerm);
     if (ref == -1) {
         FUZZ_CHECK(ResError() != noErr);
         return 0;
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     CloseResFile(ref);
     FUZZ_CHECK(ResError() == noErr);
 
-    ref = FSpOpenResFile(&spec, fsRdPerm);
+    ref = FSpOpenResFile(&file, fsRdPerm);
     FUZZ_CHECK(ref != -1);
     const std::vector<Entry> after = ReadAll();
     CloseResFile(ref);

@@ -87,7 +87,7 @@ typedef struct RGBColor {
 } RGBColor;
 
 #pragma pack(push, 2)
-/* File specification: volume, parent directory, name (at most 63 characters). */
+/* A file as the File Manager names it: volume, parent directory, name (at most 63 characters). */
 typedef struct FSSpec {
     SInt16 vRefNum;
     SInt32 parID;

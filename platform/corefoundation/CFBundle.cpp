@@ -313,10 +313,10 @@ ResFileRefNum CFBundleOpenBundleResourceMap(CFBundleRef bundle) {
         return b->path + "/Contents/Resources/" + stem + ".rsrc";
     });
     if (path.empty()) return -1;
-    FSSpec spec;
-    OSErr err = QVFSSpecFromPath(path.c_str(), &spec);
+    FSSpec fss;
+    OSErr err = QVFSSpecFromPath(path.c_str(), &fss);
     if (err != noErr) return -1;
-    return FSpOpenResFile(&spec, fsRdPerm);
+    return FSpOpenResFile(&fss, fsRdPerm);
 }
 
 void CFBundleCloseBundleResourceMap(CFBundleRef, ResFileRefNum refNum) {

@@ -348,30 +348,30 @@ std::optional<std::string> PathOfDirID(SInt32 dirID) {
     return Registry().PathOf(static_cast<UInt32>(dirID));
 }
 
-OSErr SpecOfPath(const std::string &path, FSSpec &spec) {
-    std::memset(&spec, 0, sizeof spec);
-    spec.vRefNum = kQVVolumeRefNum;
+OSErr SpecOfPath(const std::string &path, FSSpec &fss) {
+    std::memset(&fss, 0, sizeof fss);
+    fss.vRefNum = kQVVolumeRefNum;
     if (path == "/") {
-        spec.parID = fsRtParID;
-        SetPascal(spec.name, kQVVolumeName, kMaxSpecName);
+        fss.parID = fsRtParID;
+        SetPascal(fss.name, kQVVolumeName, kMaxSpecName);
         return noErr;
     }
     std::string dir = DirName(path);
     if (!IsDirectory(dir)) return dirNFErr;
-    spec.parID = static_cast<SInt32>(NodeIDOfPath(dir));
-    SetPascal(spec.name, SpecNameOf(BaseName(path), path), kMaxSpecName);
+    fss.parID = static_cast<SInt32>(NodeIDOfPath(dir));
+    SetPascal(fss.name, SpecNameOf(BaseName(path), path), kMaxSpecName);
     return Exists(path) ? noErr : fnfErr;
 }
 
-OSErr PathOfSpec(const FSSpec &spec, std::string &path) {
-    if (!ValidVolume(spec.vRefNum)) return nsvErr;
-    std::string_view name(reinterpret_cast<const char *>(spec.name + 1), std::min<size_t>(spec.name[0], kMaxSpecName));
-    if (spec.parID == fsRtParID) {
+OSErr PathOfSpec(const FSSpec &fss, std::string &path) {
+    if (!ValidVolume(fss.vRefNum)) return nsvErr;
+    std::string_view name(reinterpret_cast<const char *>(fss.name + 1), std::min<size_t>(fss.name[0], kMaxSpecName));
+    if (fss.parID == fsRtParID) {
         if (!SameVolumeName(name)) return dirNFErr;
         path = "/";
         return noErr;
     }
-    auto dir = PathOfDirID(spec.parID);
+    auto dir = PathOfDirID(fss.parID);
     if (!dir) return dirNFErr;
     auto linuxName = LinuxNameOf(*dir, name);
     if (!linuxName) return bdNamErr;
@@ -544,13 +544,13 @@ template <typename F> OSErr Guard(F &&f) {
 
 extern "C" {
 
-OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec *spec) {
-    if (!spec) return paramErr;
+OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec *fss) {
+    if (!fss) return paramErr;
     return Guard([&]() -> OSErr {
         std::string path;
         OSErr err = ResolveSpec(vRefNum, dirID, PascalView(fileName), path);
         if (err != noErr) return err;
-        return SpecOfPath(path, *spec);
+        return SpecOfPath(path, *fss);
     });
 }
 
@@ -564,11 +564,11 @@ OSErr FSpMakeFSRef(const FSSpec *source, FSRef *newRef) {
     });
 }
 
-OSErr FSpCreate(const FSSpec *spec, OSType, OSType, ScriptCode) {
-    if (!spec) return paramErr;
+OSErr FSpCreate(const FSSpec *fss, OSType, OSType, ScriptCode) {
+    if (!fss) return paramErr;
     return Guard([&]() -> OSErr {
         std::string path;
-        OSErr err = PathOfSpec(*spec, path);
+        OSErr err = PathOfSpec(*fss, path);
         if (err != noErr) return err;
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) return ErrnoToOSErr(errno);
@@ -577,11 +577,11 @@ OSErr FSpCreate(const FSSpec *spec, OSType, OSType, ScriptCode) {
     });
 }
 
-OSErr FSpDirCreate(const FSSpec *spec, ScriptCode, SInt32 *createdDirID) {
-    if (!spec) return paramErr;
+OSErr FSpDirCreate(const FSSpec *fss, ScriptCode, SInt32 *createdDirID) {
+    if (!fss) return paramErr;
     return Guard([&]() -> OSErr {
         std::string path;
-        OSErr err = PathOfSpec(*spec, path);
+        OSErr err = PathOfSpec(*fss, path);
         if (err != noErr) return err;
         if (::mkdir(path.c_str(), 0777) != 0) return ErrnoToOSErr(errno);
         if (createdDirID) *createdDirID = static_cast<SInt32>(NodeIDOfPath(path));
@@ -589,11 +589,11 @@ OSErr FSpDirCreate(const FSSpec *spec, ScriptCode, SInt32 *createdDirID) {
     });
 }
 
-OSErr FSpDelete(const FSSpec *spec) {
-    if (!spec) return paramErr;
+OSErr FSpDelete(const FSSpec *fss) {
+    if (!fss) return paramErr;
     return Guard([&]() -> OSErr {
         std::string path;
-        OSErr err = PathOfSpec(*spec, path);
+        OSErr err = PathOfSpec(*fss, path);
         if (err != noErr) return err;
         if (path == "/") return permErr;
         if (::unlink(path.c_str()) == 0) return noErr;
@@ -604,11 +604,11 @@ OSErr FSpDelete(const FSSpec *spec) {
     });
 }
 
-OSErr FSpOpenDF(const FSSpec *spec, SInt8 permission, SInt16 *refNum) {
-    if (!spec || !refNum) return paramErr;
+OSErr FSpOpenDF(const FSSpec *fss, SInt8 permission, SInt16 *refNum) {
+    if (!fss || !refNum) return paramErr;
     return Guard([&]() -> OSErr {
         std::string path;
-        OSErr err = PathOfSpec(*spec, path);
+        OSErr err = PathOfSpec(*fss, path);
         if (err != noErr) return err;
         if (IsDirectory(path)) return notAFileErr;
         int fd;
@@ -872,20 +872,20 @@ OSStatus FSRefMakePath(const FSRef *ref, UInt8 *path, UInt32 maxPathSize) {
     });
 }
 
-OSErr QVFSSpecFromPath(const char *path, FSSpec *spec) {
-    if (!path || !spec || !path[0]) return paramErr;
+OSErr QVFSSpecFromPath(const char *path, FSSpec *fss) {
+    if (!path || !fss || !path[0]) return paramErr;
     return Guard([&]() -> OSErr {
         std::string full = NormalizePath(path);
         if (full.empty()) return ioErr;
-        return SpecOfPath(full, *spec);
+        return SpecOfPath(full, *fss);
     });
 }
 
-OSErr QVFSSpecGetPath(const FSSpec *spec, char *path, UInt32 maxPathSize) {
-    if (!spec || !path || maxPathSize == 0) return paramErr;
+OSErr QVFSSpecGetPath(const FSSpec *fss, char *path, UInt32 maxPathSize) {
+    if (!fss || !path || maxPathSize == 0) return paramErr;
     return Guard([&]() -> OSErr {
         std::string p;
-        OSErr err = PathOfSpec(*spec, p);
+        OSErr err = PathOfSpec(*fss, p);
         if (err != noErr) return err;
         if (p.size() + 1 > maxPathSize) return paramErr;
         std::memcpy(path, p.c_str(), p.size() + 1);

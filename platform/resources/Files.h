@@ -72,24 +72,24 @@ enum { fsAtMark = 0, fsFromStart = 1, fsFromLEOF = 2, fsFromMark = 3 };
    be empty (the directory dirID itself), a plain name, a partial path
    ":a:b" (an empty component goes up one level) or a full path starting with
    the volume name. noErr when the object exists; fnfErr when only its parent
-   directory exists (the spec is filled and can be used to create it);
+   directory exists (the fss is filled and can be used to create it);
    dirNFErr when the parent does not exist; nsvErr for an unknown volume;
    bdNamErr for a name that cannot be a file name. */
-QV_API OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec *spec);
+QV_API OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec *fss);
 /* The reference of an existing object; fnfErr when it does not exist. */
 QV_API OSErr FSpMakeFSRef(const FSSpec *source, FSRef *newRef);
 
 /* Creates an empty file (dupFNErr when it exists). Type and creator are not
    stored. */
-QV_API OSErr FSpCreate(const FSSpec *spec, OSType creator, OSType fileType, ScriptCode scriptTag);
+QV_API OSErr FSpCreate(const FSSpec *fss, OSType creator, OSType fileType, ScriptCode scriptTag);
 /* Creates a directory and answers its ID. */
-QV_API OSErr FSpDirCreate(const FSSpec *spec, ScriptCode scriptTag, SInt32 *createdDirID);
+QV_API OSErr FSpDirCreate(const FSSpec *fss, ScriptCode scriptTag, SInt32 *createdDirID);
 /* Deletes a file or an empty directory. */
-QV_API OSErr FSpDelete(const FSSpec *spec);
+QV_API OSErr FSpDelete(const FSSpec *fss);
 
 /* Opens the data fork; the mark starts at 0. fsCurPerm gives read and write
    access when the file allows it, else read-only. */
-QV_API OSErr FSpOpenDF(const FSSpec *spec, SInt8 permission, SInt16 *refNum);
+QV_API OSErr FSpOpenDF(const FSSpec *fss, SInt8 permission, SInt16 *refNum);
 /* Reads *count bytes at the mark; at the end of the file answers eofErr with
    *count set to what was read. */
 QV_API OSErr FSRead(SInt16 refNum, SInt32 *count, void *buffPtr);
@@ -195,8 +195,8 @@ QV_API OSStatus FSRefMakePath(const FSRef *ref, UInt8 *path, UInt32 maxPathSize)
 /* Stand-in extensions: an FSSpec for a Linux path (whose object need not
    exist; answers like FSMakeFSSpec) and the Linux path of an FSSpec (the
    object need not exist; its parent must be known). */
-QV_API OSErr QVFSSpecFromPath(const char *path, FSSpec *spec);
-QV_API OSErr QVFSSpecGetPath(const FSSpec *spec, char *path, UInt32 maxPathSize);
+QV_API OSErr QVFSSpecFromPath(const char *path, FSSpec *fss);
+QV_API OSErr QVFSSpecGetPath(const FSSpec *fss, char *path, UInt32 maxPathSize);
 
 QV_EXTERN_C_END
 

@@ -17,15 +17,15 @@ namespace qv::files {
 // directory cannot be read for a relative one).
 std::string NormalizePath(std::string_view path);
 
-// The Linux path of a specification (the object need not exist), or the
+// The Linux path of an FSSpec (the object need not exist), or the
 // error: nsvErr, dirNFErr for an unknown parent, bdNamErr for a bad name.
-OSErr PathOfSpec(const FSSpec &spec, std::string &path);
+OSErr PathOfSpec(const FSSpec &fss, std::string &path);
 // The path a reference names, or nullopt for an invalid reference.
 std::optional<std::string> PathOfRef(const FSRef &ref);
 // A reference for an existing object at an absolute normalised path.
 OSErr RefOfPath(const std::string &path, FSRef &ref);
-// A specification for an absolute normalised path whose parent exists.
-OSErr SpecOfPath(const std::string &path, FSSpec &spec);
+// An FSSpec for an absolute normalised path whose parent exists.
+OSErr SpecOfPath(const std::string &path, FSSpec &fss);
 // The node ID of an absolute normalised path (assigned on first use).
 UInt32 NodeIDOfPath(const std::string &path);
 // The path of a directory ID (0: the current directory), or nullopt.

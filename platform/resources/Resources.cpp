@@ -317,15 +317,15 @@ extern "C" {
 
 OSErr ResError(void) { return tResError; }
 
-ResFileRefNum FSpOpenResFile(const FSSpec *spec, SInt8 permission) {
-    if (!spec || permission < fsCurPerm || permission > fsRdWrPerm) {
+ResFileRefNum FSpOpenResFile(const FSSpec *fss, SInt8 permission) {
+    if (!fss || permission < fsCurPerm || permission > fsRdWrPerm) {
         SetError(paramErr);
         return -1;
     }
     ResFileRefNum result = -1;
     Guard([&] {
         std::string path;
-        OSErr err = qv::files::PathOfSpec(*spec, path);
+        OSErr err = qv::files::PathOfSpec(*fss, path);
         if (err != noErr) {
             SetError(err);
             return;
@@ -373,14 +373,14 @@ ResFileRefNum FSpOpenResFile(const FSSpec *spec, SInt8 permission) {
     return result;
 }
 
-void FSpCreateResFile(const FSSpec *spec, OSType, OSType, ScriptCode) {
-    if (!spec) {
+void FSpCreateResFile(const FSSpec *fss, OSType, OSType, ScriptCode) {
+    if (!fss) {
         SetError(paramErr);
         return;
     }
     Guard([&] {
         std::string path;
-        OSErr err = qv::files::PathOfSpec(*spec, path);
+        OSErr err = qv::files::PathOfSpec(*fss, path);
         if (err != noErr) {
             SetError(err);
             return;

@@ -71,10 +71,10 @@ enum { resAttrErr = -198 };
    reference number and makes it current. fsRdPerm opens read-only;
    fsCurPerm, fsWrPerm and fsRdWrPerm allow changes (fsCurPerm falls back to
    read-only when the file cannot be written). */
-QV_API ResFileRefNum FSpOpenResFile(const FSSpec *spec, SInt8 permission);
+QV_API ResFileRefNum FSpOpenResFile(const FSSpec *fss, SInt8 permission);
 /* Creates a file holding an empty resource map. dupFNErr when a file of
    that name exists. Type and creator are not stored. */
-QV_API void FSpCreateResFile(const FSSpec *spec, OSType creator, OSType fileType, ScriptCode scriptTag);
+QV_API void FSpCreateResFile(const FSSpec *fss, OSType creator, OSType fileType, ScriptCode scriptTag);
 /* Writes the file when its map has changed, disposes of its resource
    handles and closes it. */
 QV_API void CloseResFile(ResFileRefNum refNum);

@@ -42,11 +42,11 @@ OSErr FillReply(NavReplyRecord *reply, const std::vector<std::string> &paths, bo
         return err;
     bool replacing = false;
     for (const std::string &path : paths) {
-        FSSpec spec{};
-        const OSErr made = QVFSSpecFromPath(path.c_str(), &spec);
+        FSSpec fss{};
+        const OSErr made = QVFSSpecFromPath(path.c_str(), &fss);
         if (made != noErr && !(save && made == fnfErr))
-            continue; // only files that a file specification can name
-        AEPutPtr(&list, 0, typeFSS, &spec, sizeof spec);
+            continue; // only files that an FSSpec can name
+        AEPutPtr(&list, 0, typeFSS, &fss, sizeof fss);
         struct stat st;
         if (save && stat(path.c_str(), &st) == 0)
             replacing = true;

@@ -18,9 +18,9 @@ void CF2PString(CFStringRef TheCFRef, Str255 TheText) {
 }
 
 FSSpec FSRef2FSSpec(const FSRef &TheRef) {
-    FSSpec spec = {};
-    if (FSGetCatalogInfo(&TheRef, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr) != noErr) spec = FSSpec{};
-    return spec;
+    FSSpec file = {};
+    if (FSGetCatalogInfo(&TheRef, kFSCatInfoNone, nullptr, nullptr, &file, nullptr) != noErr) file = FSSpec{};
+    return file;
 }
 
 void FSSpec2FSRef(const FSSpec &TheFSS, FSRef &TheRef) {
@@ -66,10 +66,10 @@ CFURLRef PString2URL(ConstStr255Param TheString) {
 }
 
 void GetNameFromFSRef(const FSRef &TheFSRef, Str255 TheName) {
-    const FSSpec spec = FSRef2FSSpec(TheFSRef);
-    const unsigned length = spec.name[0] <= 63 ? spec.name[0] : 63;
+    const FSSpec file = FSRef2FSSpec(TheFSRef);
+    const unsigned length = file.name[0] <= 63 ? file.name[0] : 63;
     TheName[0] = static_cast<unsigned char>(length);
-    std::memcpy(TheName + 1, spec.name + 1, length);
+    std::memcpy(TheName + 1, file.name + 1, length);
 }
 
 Boolean IsFileAFolder(const FSRef &TheFile) {

@@ -130,7 +130,7 @@ void CF2PString(CFStringRef TheCFRef, Str255 TheText);
 // Thin wrappers over the File Manager and the URL calls; none reports an
 // error: failures give the neutral result named.
 
-// The specification of the object TheRef names (zero-filled when there is
+// The FSSpec of the object TheRef names (zero-filled when there is
 // none).
 FSSpec FSRef2FSSpec(const FSRef &TheRef);
 // TheRef = the reference of the existing object TheFSS names; TheRef is not

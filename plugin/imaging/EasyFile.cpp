@@ -18,9 +18,9 @@ const RGBColor kWhite = {65535, 65535, 65535};
 
 // FSSpec2FSRef writes nothing when the object does not exist: a reference
 // that stays all zero names nothing.
-bool MakeRef(const FSSpec &spec, FSRef &ref) {
+bool MakeRef(const FSSpec &fss, FSRef &ref) {
     std::memset(&ref, 0, sizeof ref);
-    FSSpec2FSRef(spec, ref);
+    FSSpec2FSRef(fss, ref);
     static const FSRef none = {};
     return std::memcmp(&ref, &none, sizeof ref) != 0;
 }
@@ -290,8 +290,8 @@ void LaunchFileFromBundle(const char *TheName, const char *TheExtension, const c
 
 OSStatus OpenDocumentInSpecificApp(const FSRef &TheDocument, const FSRef *TheApp) {
     if (TheApp) {
-        const LSLaunchFSRefSpec spec = {TheApp, 1, &TheDocument, nullptr, kLSLaunchDefaults, nullptr};
-        return LSOpenFromRefSpec(&spec, nullptr);
+        const LSLaunchFSRefSpec launch = {TheApp, 1, &TheDocument, nullptr, kLSLaunchDefaults, nullptr};
+        return LSOpenFromRefSpec(&launch, nullptr);
     }
     return LSOpenFSRef(&TheDocument, nullptr);
 }

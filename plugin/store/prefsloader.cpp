@@ -95,9 +95,9 @@ void MakePascal(Str255 out, const char *text) {
     std::memcpy(out + 1, text, n);
 }
 
-// The specification of the preferences file; false when the Preferences
+// The FSSpec of the preferences file; false when the Preferences
 // folder is missing or the file does not exist.
-Boolean GetPrefsSpec(FSSpec &spec, OSErr &fileErr) {
+Boolean GetPrefsSpec(FSSpec &fss, OSErr &fileErr) {
     SInt16 vRefNum = 0;
     SInt32 dirID = 0;
     if (FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRefNum, &dirID) != noErr)
@@ -107,7 +107,7 @@ Boolean GetPrefsSpec(FSSpec &spec, OSErr &fileErr) {
     std::strcat(name, cPrefName);
     Str255 fileName;
     MakePascal(fileName, name);
-    fileErr = FSMakeFSSpec(vRefNum, dirID, fileName, &spec);
+    fileErr = FSMakeFSSpec(vRefNum, dirID, fileName, &fss);
     return fileErr == noErr || fileErr == fnfErr;
 }
 
@@ -118,16 +118,16 @@ void RestoreResFile(ResFileRefNum saved, ResFileRefNum closed) {
 
 // Opens the preferences file for writing, replacing it with an empty
 // resource file when what is there is not one. -1 on failure.
-ResFileRefNum OpenPrefsForWriting(const FSSpec &spec) {
-    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+ResFileRefNum OpenPrefsForWriting(const FSSpec &fss) {
+    ResFileRefNum ref = FSpOpenResFile(&fss, fsRdWrPerm);
     if (ref != -1) return ref;
     OSErr err = ResError();
     if (err != mapReadErr && err != eofErr) return -1;
     // Damaged or empty: nothing in it can be read, so start it afresh.
-    if (FSpDelete(&spec) != noErr) return -1;
-    FSpCreateResFile(&spec, cPrefsCreator, cPrefsType, smSystemScript);
+    if (FSpDelete(&fss) != noErr) return -1;
+    FSpCreateResFile(&fss, cPrefsCreator, cPrefsType, smSystemScript);
     if (ResError() != noErr) return -1;
-    return FSpOpenResFile(&spec, fsRdWrPerm);
+    return FSpOpenResFile(&fss, fsRdWrPerm);
 }
 
 } // namespace
@@ -171,22 +171,22 @@ Boolean Save2Config(PluginDataRec *theConfig, Handle theSave) {
 }
 
 Boolean MakeSurePrefsFileExists() {
-    FSSpec spec;
+    FSSpec fss;
     OSErr fileErr = noErr;
-    if (!GetPrefsSpec(spec, fileErr)) return false;
+    if (!GetPrefsSpec(fss, fileErr)) return false;
     if (fileErr == noErr) return true;
-    FSpCreateResFile(&spec, cPrefsCreator, cPrefsType, smSystemScript);
+    FSpCreateResFile(&fss, cPrefsCreator, cPrefsType, smSystemScript);
     return ResError() == noErr || ResError() == dupFNErr;
 }
 
 Boolean ReadConfig(PluginDataRec *theConfig) {
     if (!theConfig) return false;
-    FSSpec spec;
+    FSSpec fss;
     OSErr fileErr = noErr;
-    if (!GetPrefsSpec(spec, fileErr) || fileErr != noErr) return false;
+    if (!GetPrefsSpec(fss, fileErr) || fileErr != noErr) return false;
 
     ResFileRefNum saved = CurResFile();
-    ResFileRefNum ref = FSpOpenResFile(&spec, fsCurPerm);
+    ResFileRefNum ref = FSpOpenResFile(&fss, fsCurPerm);
     if (ref == -1) return false;
     UseResFile(ref);
     Handle theSave = Get1Resource(cPrefsType, cPrefsID);
@@ -207,9 +207,9 @@ Boolean ReadConfig(PluginDataRec *theConfig) {
 
 Boolean SaveConfig(PluginDataRec *theConfig) {
     if (!theConfig) return false;
-    FSSpec spec;
+    FSSpec fss;
     OSErr fileErr = noErr;
-    if (!GetPrefsSpec(spec, fileErr) || fileErr != noErr) return false;
+    if (!GetPrefsSpec(fss, fileErr) || fileErr != noErr) return false;
 
     Handle theSave = NewHandleClear(cConfigSaveSize);
     if (!theSave) return false;
@@ -219,7 +219,7 @@ Boolean SaveConfig(PluginDataRec *theConfig) {
     }
 
     ResFileRefNum saved = CurResFile();
-    ResFileRefNum ref = OpenPrefsForWriting(spec);
+    ResFileRefNum ref = OpenPrefsForWriting(fss);
     if (ref == -1) {
         DisposeHandle(theSave);
         return false;

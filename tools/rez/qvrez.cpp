@@ -47,15 +47,15 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    FSSpec spec;
-    OSErr err = QVFSSpecFromPath(output, &spec);
-    if (err == noErr) err = FSpDelete(&spec);
+    FSSpec fss;
+    OSErr err = QVFSSpecFromPath(output, &fss);
+    if (err == noErr) err = FSpDelete(&fss);
     if (err != noErr && err != fnfErr) {
         std::fprintf(stderr, "qvrez: cannot replace %s (error %d)\n", output, err);
         return 1;
     }
-    FSpCreateResFile(&spec, 0, 0, smSystemScript);
-    ResFileRefNum ref = ResError() == noErr ? FSpOpenResFile(&spec, fsRdWrPerm) : -1;
+    FSpCreateResFile(&fss, 0, 0, smSystemScript);
+    ResFileRefNum ref = ResError() == noErr ? FSpOpenResFile(&fss, fsRdWrPerm) : -1;
     if (ref == -1) {
         std::fprintf(stderr, "qvrez: cannot create %s (error %d)\n", output, ResError());
         return 1;
@@ -82,7 +82,7 @@ int main(int argc, char **argv) {
     if (err != noErr) SetResFileAttrs(ref, GetResFileAttrs(ref) & ~mapChanged);
     CloseResFile(ref);
     if (err != noErr) {
-        FSpDelete(&spec);
+        FSpDelete(&fss);
         std::fprintf(stderr, "qvrez: cannot write %s (error %d)\n", output, err);
         return 1;
     }

@@ -15,24 +15,24 @@ namespace fs = std::filesystem;
 namespace {
 
 FSSpec Spec(const fs::path &path) {
-    FSSpec spec{};
-    QVFSSpecFromPath(path.c_str(), &spec);
-    return spec;
+    FSSpec file{};
+    QVFSSpecFromPath(path.c_str(), &file);
+    return file;
 }
 
 TEST(Importer, RefusedFilesClosedImportersAndImagesWiderThanAWorld) {
     const fs::path text = fs::temp_directory_path() / ("qv-importer-" + std::to_string(getpid()) + ".png");
     std::ofstream(text) << "words, not pixels";
-    FSSpec spec = Spec(text);
+    FSSpec file = Spec(text);
     ComponentInstance gi = reinterpret_cast<ComponentInstance>(1);
-    EXPECT_EQ(GetGraphicsImporterForFile(&spec, &gi), noCodecErr);
+    EXPECT_EQ(GetGraphicsImporterForFile(&file, &gi), noCodecErr);
     EXPECT_EQ(gi, nullptr);
     fs::remove(text);
-    EXPECT_EQ(GetGraphicsImporterForFile(&spec, &gi), fnfErr);
+    EXPECT_EQ(GetGraphicsImporterForFile(&file, &gi), fnfErr);
 
     // 4096 x 2: an image, but one pixel too wide for a picture.
-    spec = Spec(fs::path(std::getenv("QUELVANE_SOURCE_DIR")) / "tests/plugin/imaging/data/wide.png");
-    ASSERT_EQ(GetGraphicsImporterForFile(&spec, &gi), noErr);
+    file = Spec(fs::path(std::getenv("QUELVANE_SOURCE_DIR")) / "tests/plugin/imaging/data/wide.png");
+    ASSERT_EQ(GetGraphicsImporterForFile(&file, &gi), noErr);
     Rect bounds;
     EXPECT_EQ(GraphicsImportGetNaturalBounds(gi, &bounds), noErr);
     EXPECT_TRUE(bounds.right == kMaxGWorldWidth32 + 1 && bounds.bottom == 2);
