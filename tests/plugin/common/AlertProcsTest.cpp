@@ -54,75 +54,47 @@ protected:
 
 } // namespace
 
-TEST_F(AlertProcs, AssertOnAPointerShowsNothing) {
+TEST_F(AlertProcs, EachAlertShowsItsTextsAndButtonsAndAnswersTheButtonHit) {
     int x = 0;
     Assert(&x, "anywhere");
-    const Str255 where = {5, 'h', 'e', 'r', 'e', '!'};
-    Assert(&x, where);
-    EXPECT_EQ(shown.count, 0);
-}
+    EXPECT_EQ(shown.count, 0) << "an assertion that holds shows nothing";
 
-TEST_F(AlertProcs, WarningWithoutCancelTextHasOneButtonAndAnswersOne) {
     shown.answer = kAlertStdAlertCancelButton;
-    EXPECT_EQ(StandardWarning("Replace it?", "The file exists.", "Replace", ""), 1);
+    EXPECT_EQ(StandardWarning("Replace it?", "The file exists.", "Replace", ""), 1) << "one button answers 1";
     EXPECT_EQ(shown.type, kAlertCautionAlert);
     EXPECT_EQ(shown.headline, "Replace it?");
     EXPECT_EQ(shown.description, "The file exists.");
     EXPECT_EQ(shown.ok, "Replace");
     EXPECT_EQ(shown.cancel, "<none>");
-}
-
-TEST_F(AlertProcs, WarningWithCancelTextAnswersTheButtonHit) {
-    shown.answer = kAlertStdAlertCancelButton;
     EXPECT_EQ(StandardWarning("Replace it?", "The file exists.", "Replace", "Keep"), 2);
     EXPECT_EQ(shown.cancel, "Keep");
-    shown.answer = kAlertStdAlertOKButton;
-    EXPECT_EQ(StandardWarning("Replace it?", "The file exists.", "Replace", "Keep"), 1);
-}
 
-TEST_F(AlertProcs, NotifyIsAOneButtonCautionAlertAndReturns) {
-    Notify("Cannot locate manual in bundle");
-    EXPECT_EQ(shown.count, 1);
-    EXPECT_EQ(shown.type, kAlertCautionAlert);
-    EXPECT_EQ(shown.headline, "Internal Notification:");
-    EXPECT_EQ(shown.description, "Cannot locate manual in bundle");
-    EXPECT_EQ(shown.ok, "ok");
-    EXPECT_EQ(shown.cancel, "<none>");
-}
-
-TEST_F(AlertProcs, StopAlertsHaveTheStandardOKButton) {
-    StandardStop("Stopped", "Because.");
-    EXPECT_EQ(shown.type, kAlertStopAlert);
-    EXPECT_EQ(shown.headline, "Stopped");
-    EXPECT_EQ(shown.ok, "OK");
-    EXPECT_EQ(shown.cancel, "<none>");
-}
-
-TEST_F(AlertProcs, MacRomanTextReachesTheAlertIntact) {
     // 0x8E is e-acute in Mac Roman.
     const Str255 message = {5, 'C', 'a', 'f', 0x8E, '!'};
     Notify(message);
+    EXPECT_EQ(shown.type, kAlertCautionAlert);
+    EXPECT_EQ(shown.headline, "Internal Notification:");
     EXPECT_EQ(shown.description, "Caf\xC3\xA9!");
+    EXPECT_EQ(shown.ok, "ok");
+    EXPECT_EQ(shown.cancel, "<none>");
+
+    StandardStop("Stopped", "Because.");
+    EXPECT_EQ(shown.type, kAlertStopAlert);
+    EXPECT_EQ(shown.ok, "OK");
+    EXPECT_EQ(shown.count, 4);
 }
 
-TEST(AlertProcsDeathTest, AssertOnAnEmptyPointerEndsTheProcessAfterAStopAlert) {
-    EXPECT_EXIT(Assert(nullptr, "DoEffect"), ::testing::ExitedWithCode(kQVExitToShellStatus),
+TEST(AlertProcsDeathTest, AssertAndTerminateEndTheProcessAfterAStopAlert) {
+    const auto exits = ::testing::ExitedWithCode(kQVExitToShellStatus);
+    EXPECT_EXIT(Assert(nullptr, "DoEffect"), exits,
                 "Alert \\(stop\\): Assertion Failure\n  Assertion failed in: DoEffect\n");
-}
-
-TEST(AlertProcsDeathTest, AssertDescriptionIsCutAtTwoHundredFiftyFiveCharacters) {
     const std::string location(250, 'L');
     EXPECT_EXIT(
         {
             QVSetAlertPresenter(&Report, nullptr);
             Assert(nullptr, location.c_str());
         },
-        ::testing::ExitedWithCode(kQVExitToShellStatus),
-        "kind=0 headline=\\[Assertion Failure\\] description=\\[Assertion failed in: L+\\] length=255");
-}
-
-TEST(AlertProcsDeathTest, TerminateShowsItsTextsThenEndsTheProcess) {
-    EXPECT_EXIT(Terminate("Non-Matching Blocks", "The Size of Source and Dest do not match"),
-                ::testing::ExitedWithCode(kQVExitToShellStatus),
+        exits, "kind=0 headline=\\[Assertion Failure\\] description=\\[Assertion failed in: L+\\] length=255");
+    EXPECT_EXIT(Terminate("Non-Matching Blocks", "The Size of Source and Dest do not match"), exits,
                 "Alert \\(stop\\): Non-Matching Blocks\n  The Size of Source and Dest do not match\n  \\[OK\\]");
 }

@@ -96,17 +96,26 @@ protected:
 
 } // namespace
 
-TEST_F(FileRefs, SpecificationsAndReferencesNameTheSameObject) {
+TEST_F(FileRefs, SpecificationsReferencesAndURLTextsNameTheSameObject) {
     const FSSpec spec = FSRef2FSSpec(fileRef);
     EXPECT_EQ(Text(spec.name), "Clip picture.png");
-    Str255 name;
-    GetNameFromFSRef(fileRef, name);
-    EXPECT_EQ(Text(name), "Clip picture.png");
-
     FSRef back;
     std::memset(&back, 0xEE, sizeof back);
     FSSpec2FSRef(spec, back);
     EXPECT_EQ(FSCompareFSRefs(&back, &fileRef), noErr);
+
+    const std::string expected = "file://" + folder + "/Clip%20picture.png";
+    Str255 p;
+    FSRef2Str255(fileRef, p);
+    EXPECT_EQ(Text(p), expected);
+    CFURLRef url = PString2URL(P(expected).s);
+    ASSERT_NE(url, nullptr);
+    URL2Str255(url, p);
+    EXPECT_EQ(Text(p), expected);
+    CFRelease(url);
+    EXPECT_EQ(PString2URL(P("not a url with spaces").s), nullptr);
+    EXPECT_TRUE(IsFileAFolder(folderRef));
+    EXPECT_FALSE(IsFileAFolder(fileRef));
 
     // A specification of nothing leaves the reference as it was.
     FSSpec missing = spec;
@@ -117,51 +126,14 @@ TEST_F(FileRefs, SpecificationsAndReferencesNameTheSameObject) {
     FSSpec2FSRef(missing, untouched);
     for (UInt8 b : untouched.hidden) ASSERT_EQ(b, 0x5A);
 
+    // A reference to nothing gives the neutral answers.
     FSRef bogus;
     std::memset(&bogus, 0, sizeof bogus);
-    const FSSpec none = FSRef2FSSpec(bogus);
-    EXPECT_EQ(none.name[0], 0);
-    GetNameFromFSRef(bogus, name);
-    EXPECT_EQ(name[0], 0);
-}
-
-TEST_F(FileRefs, FileURLTextsAndBack) {
-    const std::string expected = "file://" + folder + "/Clip%20picture.png";
-    CFStringRef text = FSRef2CFString(fileRef);
-    ASSERT_NE(text, nullptr);
-    Str255 p;
-    CF2PString(text, p);
-    EXPECT_EQ(Text(p), expected);
-    CFRelease(text);
-
-    FSRef2Str255(fileRef, p);
-    EXPECT_EQ(Text(p), expected);
-    text = FSSpec2CFString(FSRef2FSSpec(fileRef));
-    ASSERT_NE(text, nullptr);
-    CF2PString(text, p);
-    EXPECT_EQ(Text(p), expected);
-    CFRelease(text);
-
-    CFURLRef url = PString2URL(P(expected).s);
-    ASSERT_NE(url, nullptr);
-    URL2Str255(url, p);
-    EXPECT_EQ(Text(p), expected);
-    CFRelease(url);
-
-    EXPECT_EQ(PString2URL(P("not a url with spaces").s), nullptr);
-    URL2Str255(nullptr, p);
+    EXPECT_EQ(FSRef2FSSpec(bogus).name[0], 0);
+    GetNameFromFSRef(bogus, p);
     EXPECT_EQ(p[0], 0);
-    FSRef bogus;
-    std::memset(&bogus, 0, sizeof bogus);
     EXPECT_EQ(FSRef2CFString(bogus), nullptr);
     FSRef2Str255(bogus, p);
     EXPECT_EQ(p[0], 0);
-}
-
-TEST_F(FileRefs, FoldersAreContainersAndFilesAreNot) {
-    EXPECT_TRUE(IsFileAFolder(folderRef));
-    EXPECT_FALSE(IsFileAFolder(fileRef));
-    FSRef bogus;
-    std::memset(&bogus, 0, sizeof bogus);
     EXPECT_FALSE(IsFileAFolder(bogus));
 }
