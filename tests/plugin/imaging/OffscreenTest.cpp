@@ -1,5 +1,6 @@
 // Offscreen buffers: sizes and origins, locking, clearing with the port
-// restored, scaled copies, pictures, clones.
+// restored, scaled copies, clones. Pictures drawn into buffers are in the
+// file tests.
 #include <gtest/gtest.h>
 
 #include "ImageTestSupport.h"
@@ -75,24 +76,6 @@ TEST(Copy, WholeBuffersAndRectanglesScaleByNearestPixel) {
     EXPECT_EQ(Get(big.get(), 1, 1), (Px{0, 0, 0, 0}));
     EXPECT_EQ(Get(big.get(), 3, 3), Pattern(0, 0));  // doubled
     EXPECT_EQ(Get(big.get(), 4, 9), Pattern(1, 3));
-}
-
-TEST(Picture, DrawPictureInGWReplaysIntoTheRectangleAndRestoresThePort) {
-    GW recordIn = MakeGW(10, 10), gw(AllocateGWorld(20, 20)), other = MakeGW(2, 2);
-    UsePort use(other.get());
-    SetGWorld(recordIn.get(), nullptr);
-    const OpenCPicParams params = {Rect{0, 0, 10, 10}, 72 << 16, 72 << 16, -2, 0, 0};
-    PicHandle pic = OpenCPicture(&params);
-    const Rect left = {0, 0, 10, 5};
-    PaintRect(&left);  // black
-    ClosePicture();
-    SetGWorld(other.get(), nullptr);
-    DrawPictureInGW(gw.get(), pic, Rect{0, 0, 20, 20});
-    DrawPictureInGW(nullptr, pic, Rect{0, 0, 1, 1});
-    EXPECT_EQ(Get(gw.get(), 9, 15), Opaque(0, 0, 0));  // doubled: the left half painted
-    EXPECT_EQ(Get(gw.get(), 10, 15), (Px{0, 0, 0, 0}));
-    EXPECT_EQ(CurrentPort(), other.get());
-    KillPicture(pic);
 }
 
 TEST(Clone, HoldsTheSamePixelsInItsOwnBuffer) {
