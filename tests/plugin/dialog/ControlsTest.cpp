@@ -92,21 +92,15 @@ protected:
     CGrafPtr port = nullptr;
 };
 
-TEST_F(Controls, PreviewIsScaledIntoItsBoxWithABlackFrame)
+TEST_F(Controls, PreviewIsScaledIntoItsBoxWithABlackFrameAndOnlyWhenActiveAndEnabled)
 {
     ShowWindow(window); // active: the preview draws itself
     // Box 10,10 .. 370,250 is 360 x 240: half of 720 x 480.
     for (int v = 11; v < 249; v += 7)
         for (int h = 11; h < 369; h += 11)
             ASSERT_EQ(PixelAt(port, h, v), PixelAt(preview, (h - 10) * 2, (v - 10) * 2)) << h << "," << v;
-    for (int h = 10; h < 370; ++h) {
-        EXPECT_EQ(PixelAt(port, h, 10), kBlack);
-        EXPECT_EQ(PixelAt(port, h, 249), kBlack);
-    }
-    for (int v = 10; v < 250; ++v) {
-        EXPECT_EQ(PixelAt(port, 10, v), kBlack);
-        EXPECT_EQ(PixelAt(port, 369, v), kBlack);
-    }
+    for (auto [h, v] : {std::pair{10, 10}, {369, 10}, {10, 249}, {369, 249}, {200, 10}, {10, 100}})
+        EXPECT_EQ(PixelAt(port, h, v), kBlack) << h << "," << v;
     EXPECT_EQ(PixelAt(port, 9, 9), kWhite);
     EXPECT_EQ(PixelAt(port, 370, 250), kWhite);
 
@@ -115,17 +109,13 @@ TEST_F(Controls, PreviewIsScaledIntoItsBoxWithABlackFrame)
     ControlRef clip = Find(window, "Clip", 1);
     SetControl32BitValue(clip, GetControl32BitValue(clip) ? 0 : 1);
     EXPECT_EQ(PixelAt(port, 100, 100), 0x123456u);
-}
 
-TEST_F(Controls, InactiveOrDisabledPreviewLeavesItsAreaAlone)
-{
-    ShowWindow(window);
-    ControlRef clip = Find(window, "Clip", 1);
+    // Inactive or disabled, it leaves its area alone, frame included.
     const Rect box = GetControlBox(clip);
     Fill(port, box, 0xABCDEF);
     DeactivateControl(clip);
     Draw1Control(clip);
-    EXPECT_EQ(PixelAt(port, 10, 10), 0xABCDEFu); // no frame either
+    EXPECT_EQ(PixelAt(port, 10, 10), 0xABCDEFu);
     EXPECT_EQ(PixelAt(port, 200, 100), 0xABCDEFu);
     ActivateControl(clip);
     DisableControl(clip);
@@ -238,57 +228,25 @@ TEST_F(Controls, PictureBoxDrawsThePictureCentredAndFramed)
 
 // ---- The picture-proportion rule ------------------------------------------
 
-class Proportions : public Controls {
-protected:
-    Rect Fit(int pictureWidth, int pictureHeight, Rect r)
-    {
-        if (config->TheOriginalImage)
-            CGImageRelease(config->TheOriginalImage);
-        config->TheOriginalImage = MakeImage(pictureWidth, pictureHeight, [](int, int) { return 0u; });
-        KeepImageProps(r);
-        return r;
-    }
-};
-
-TEST_F(Proportions, NothingChangesWithoutTheOptionOrAPicture)
+TEST_F(Controls, EditedRectangleIsFittedInThePreviewsPixels)
 {
+    // Without the option or without a picture nothing changes.
     const Rect wide{20, 10, 120, 210};
-    config->KeepProps = false;
-    Rect r = Fit(400, 300, wide);
-    EXPECT_TRUE(r.right == 210 && r.bottom == 120);
-    CGImageRelease(config->TheOriginalImage);
-    config->TheOriginalImage = nullptr;
+    Rect r = wide;
     config->KeepProps = true;
-    r = wide;
     KeepImageProps(r);
     EXPECT_TRUE(r.right == 210 && r.bottom == 120);
-}
+    config->KeepProps = false;
+    config->TheOriginalImage = MakeImage(400, 300, [](int, int) { return 0u; });
+    KeepImageProps(r);
+    EXPECT_TRUE(r.right == 210 && r.bottom == 120);
 
-TEST_F(Proportions, EditedRectangleIsFittedInThePreviewsPixels)
-{
-    // The preview control is 360 x 240.
-    config->StartRel = SetRelRect(0, 0, 1, 1);
-    CalcAndKeepImageProps();
-    EXPECT_EQ(config->StartRel.Left, 0.0);
-    EXPECT_EQ(config->StartRel.Right, 1.0);
-    EXPECT_EQ(config->StartRel.Top, 0.0);
-    EXPECT_EQ(config->StartRel.Bottom, 1.0);
-
-    // Quantised to the control's grid: 0.3337 of 360 is pixel 120.
+    // Quantised to the 360 x 240 control's grid: 0.3337 of 360 is pixel 120.
     config->StartRel = SetRelRect(0.3337, 0.25, 0.9, 0.75);
     CalcAndKeepImageProps();
     EXPECT_DOUBLE_EQ(config->StartRel.Left, 120.0 / 360.0);
     EXPECT_DOUBLE_EQ(config->StartRel.Right, 324.0 / 360.0);
-
-    // With a 400 x 300 picture, 180 x 120 pixels at (90, 60) become 180 x 135.
-    config->KeepProps = true;
-    config->TheOriginalImage = MakeImage(400, 300, [](int, int) { return 0u; });
-    config->StartRel = SetRelRect(0.25, 0.25, 0.75, 0.75);
-    CalcAndKeepImageProps();
-    EXPECT_DOUBLE_EQ(config->StartRel.Left, 0.25);
-    EXPECT_DOUBLE_EQ(config->StartRel.Top, 0.25);
-    EXPECT_DOUBLE_EQ(config->StartRel.Right, 0.75);
-    EXPECT_DOUBLE_EQ(config->StartRel.Bottom, 195.0 / 240.0);
+    // Pictures of each orientation shape it in the session tests.
 }
 
 } // namespace

@@ -60,7 +60,7 @@ protected:
     Str255 prompt = {6, 'C', 'h', 'o', 'o', 's', 'e'};
 };
 
-TEST_F(Files, OpenDialogGivesTheFirstChosenFile)
+TEST_F(Files, OpenDialogGivesTheFirstChosenFileOrLeavesItsArgumentAlone)
 {
     const std::string a = MakeFile("a.png"), b = MakeFile("b.png");
     Answer("file \"" + a + "\" \"" + b + "\"\n");
@@ -68,25 +68,16 @@ TEST_F(Files, OpenDialogGivesTheFirstChosenFile)
     EXPECT_TRUE(EasyNavGetFile(prompt, cAnyFileType, cAnyFileType, true, chosen));
     EXPECT_TRUE(Same(chosen, SpecOf(a)));
 
-    // With a file type the dialog gets a type list; files are still offered.
-    Answer("file \"" + b + "\"\n");
-    EXPECT_TRUE(EasyNavGetFile(prompt, QV_FOURCC('P', 'N', 'G', 'f'), QV_FOURCC('o', 'g', 'l', 'e'), false, chosen));
-    EXPECT_TRUE(Same(chosen, SpecOf(b)));
-}
-
-TEST_F(Files, CancelledOrUnansweredOpenDialogLeavesTheFileUntouched)
-{
-    FSSpec chosen = Sentinel();
-    Answer("file cancel\n");
-    EXPECT_FALSE(EasyNavGetFile(prompt, cAnyFileType, cAnyFileType, false, chosen));
-    EXPECT_TRUE(Same(chosen, Sentinel()));
-    QVToolboxClearScript();
-    EXPECT_FALSE(EasyNavGetFile(prompt, QV_FOURCC('J', 'P', 'E', 'G'), cAnyFileType, false, chosen));
-    EXPECT_TRUE(Same(chosen, Sentinel()));
-    // A path that names no file yields an empty selection: nothing chosen.
-    Answer("file \"" + folder + "/missing/none.png\"\n");
-    EXPECT_FALSE(EasyNavGetFile(prompt, cAnyFileType, cAnyFileType, false, chosen));
-    EXPECT_TRUE(Same(chosen, Sentinel()));
+    // Cancelled, unanswered, or a path that names no file: nothing chosen.
+    for (const std::string &answer : {std::string("file cancel\n"), std::string(),
+                                      "file \"" + folder + "/missing/none.png\"\n"}) {
+        QVToolboxClearScript();
+        if (!answer.empty())
+            Answer(answer);
+        chosen = Sentinel();
+        EXPECT_FALSE(EasyNavGetFile(prompt, QV_FOURCC('J', 'P', 'E', 'G'), cAnyFileType, false, chosen)) << answer;
+        EXPECT_TRUE(Same(chosen, Sentinel())) << answer;
+    }
 }
 
 TEST_F(Files, SaveDialogTellsWhetherTheFileIsReplaced)
@@ -101,8 +92,7 @@ TEST_F(Files, SaveDialogTellsWhetherTheFileIsReplaced)
     EXPECT_FALSE(replacing);
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(spec.name + 1), spec.name[0]), "new.mov");
     Answer("file \"" + existing + "\"\n");
-    EXPECT_TRUE(EasyNavPutFile(prompt, name, QV_FOURCC('M', 'o', 'o', 'V'), QV_FOURCC('T', 'V', 'O', 'D'), spec,
-                               replacing));
+    EXPECT_TRUE(EasyNavPutFile(prompt, name, 0, 0, spec, replacing));
     EXPECT_TRUE(replacing);
     EXPECT_TRUE(Same(spec, SpecOf(existing)));
     FSSpec untouched = Sentinel();
@@ -111,7 +101,7 @@ TEST_F(Files, SaveDialogTellsWhetherTheFileIsReplaced)
     EXPECT_TRUE(Same(untouched, Sentinel()));
 }
 
-TEST_F(Files, SelectionListsKeepTheFirstFourAndCountAll)
+TEST_F(Files, SelectionListsKeepTheFirstFourAndStopAtADamagedItem)
 {
     AEDescList list;
     ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
@@ -123,32 +113,24 @@ TEST_F(Files, SelectionListsKeepTheFirstFourAndCountAll)
     FileList files;
     std::memset(&files, 0, sizeof files);
     EXPECT_EQ(AEDescListToFileList(list, files), noErr);
-    EXPECT_EQ(files.Count, 6);
+    EXPECT_EQ(files.Count, 6) << "all are counted";
     for (int i = 0; i < cMaxFilesInList; ++i)
         EXPECT_TRUE(Same(files.Spec[i], specs[i])) << i;
     AEDisposeDesc(&list);
-}
 
-TEST_F(Files, ADamagedListIsReadUpToTheBadItem)
-{
-    AEDescList list;
     ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
-    const FSSpec first = SpecOf(MakeFile("one")), second = SpecOf(MakeFile("two"));
-    AEPutPtr(&list, 0, typeFSS, &first, sizeof first);
-    AEPutPtr(&list, 0, typeFSS, &second, sizeof second);
+    AEPutPtr(&list, 0, typeFSS, &specs[0], sizeof(FSSpec));
+    AEPutPtr(&list, 0, typeFSS, &specs[1], sizeof(FSSpec));
     const char text[] = "not a file";
     AEPutPtr(&list, 0, QV_FOURCC('T', 'E', 'X', 'T'), text, sizeof text);
-    AEPutPtr(&list, 0, typeFSS, &first, sizeof first);
-    FileList files;
-    std::memset(&files, 0, sizeof files);
+    AEPutPtr(&list, 0, typeFSS, &specs[2], sizeof(FSSpec));
     EXPECT_NE(AEDescListToFileList(list, files), noErr);
-    EXPECT_EQ(files.Count, 2);
-    EXPECT_TRUE(Same(files.Spec[1], second));
+    EXPECT_EQ(files.Count, 2) << "read up to the bad item";
+    EXPECT_TRUE(Same(files.Spec[1], specs[1]));
     AEDisposeDesc(&list);
 
     AEDesc notAList;
     AEInitializeDesc(&notAList);
-    files.Count = 9;
     EXPECT_NE(AEDescListToFileList(notAList, files), noErr);
     EXPECT_EQ(files.Count, 0);
 }

@@ -1,8 +1,7 @@
 // The settings window on screen (Qt's offscreen platform): each window and
 // the about window open and are grabbed to PNG files, a real slider drag
 // changes the record, the value text and the preview while the thumb moves,
-// OK and Cancel end the modal loop, and a colour box and the picture box show
-// what they drew.
+// and OK and Cancel end the modal loop.
 //
 // The grabs go to $QUELVANE_BINARY_DIR/dialog-screens (or the temporary
 // folder).
@@ -12,10 +11,7 @@
 #include "SessionSupport.h"
 #include "TestHost.h"
 #include "dialog/carbonmacros.h"
-#include "dialog/clipCTRL.h"
-#include "dialog/colorCTRL.h"
 #include "dialog/configdlghandler.h"
-#include "dialog/pictCTRL.h"
 #include "engine/DataHandling.h"
 #include "host/EffectRun.h"
 #include "host/PluginEntry.h"
@@ -43,19 +39,9 @@ using namespace dlgtest;
 
 namespace {
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        prefs_ = std::make_unique<qvtest::PrivatePreferences>();
-        ASSERT_TRUE(MakeSurePrefsFileExists());
-    }
-    void TearDown() override { prefs_.reset(); }
-
-private:
-    std::unique_ptr<qvtest::PrivatePreferences> prefs_;
-};
-const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
+// One preferences folder for the whole process, with the file start-up makes.
+const qvtest::PrivatePreferences kPrefs;
+const bool kPrefsFile = MakeSurePrefsFileExists();
 
 QString ScreensFolder()
 {
@@ -115,6 +101,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(QVToolboxGetFrontEnd(), kQVFrontEndScreen);
+        ASSERT_TRUE(kPrefsFile);
         params = qvtest::MakeParams(host, kPlugCustomButtonClick);
         pNewConfig(config);
         ResetConfig(config, true);
@@ -281,76 +268,6 @@ TEST_F(Screen, DraggingAZoomSliderChangesRecordTextAndPreviewAsTheThumbMoves)
     ASSERT_TRUE(ReadConfig(stored));
     EXPECT_EQ(stored->Sliders[0], steps.back().widget);
     pDestroyConfig(stored);
-}
-
-TEST_F(Screen, CancelEndsTheLoopAndRestoresTheRecord)
-{
-    config->Sliders[1] = 25;
-    PluginDataRec before;
-    std::memcpy(&before, config, sizeof before);
-    RunDialog([&] {
-        QWidget *top = Window("Quelvane Settings (NTSC)");
-        if (!top)
-            return;
-        QTest::mouseClick(ButtonTitled(top, "Reset"), Qt::LeftButton);
-        EXPECT_EQ(config->Sliders[1], 0);
-        QTest::mouseClick(ButtonTitled(top, "Cancel"), Qt::LeftButton);
-    });
-    EXPECT_EQ(std::memcmp(config, &before, sizeof before), 0);
-}
-
-// ---- The boxes on screen ----------------------------------------------------------
-
-const char kBoxes[] = R"(
-window boxes
-    title "Boxes On Screen"
-    bounds 100 100 300 500
-    control custom
-        id Colr 1
-        bounds 20 20 60 100
-        class "com.dranwick.quillor.color"
-        minimum 0
-        maximum 16777215
-        value 16744448
-    end
-    control custom
-        id Pict 1
-        bounds 80 200 180 400
-        class "com.dranwick.quillor.imageCTRL"
-        minimum 0
-        maximum 1
-    end
-end
-)";
-
-TEST_F(Screen, ColourBoxAndPictureBoxShowWhatTheyDrew)
-{
-    RegisterColorBox();
-    RegisterClipCtrl();
-    RegisterPictureControl();
-    WindowRef w = WindowFromText(kBoxes, "boxes");
-    ASSERT_NE(w, nullptr);
-    CGImageRef picture = MakeImage(400, 300, [](int, int v) { return v < 75 ? 0xFF0000u : 0x00FF00u; });
-    SetPictureBoxImage(Find(w, "Pict", 1), picture);
-    ShowWindow(w);
-    QWidget *top = Window("Boxes On Screen");
-    ASSERT_NE(top, nullptr);
-    const QImage grab = top->grab().toImage();
-    grab.save(ScreensFolder() + "/boxes.png");
-    auto at = [&](int h, int v) { return grab.pixel(h, v) & 0xFFFFFF; };
-    EXPECT_EQ(at(60, 40), 0xFF8000u);  // the packed colour FF8000
-    EXPECT_EQ(at(20, 20), 0x000000u);  // its black frame
-    EXPECT_EQ(at(99, 59), 0x000000u);
-    EXPECT_EQ(at(300, 85), 0xFF0000u); // the picture, 200 x 150 centred on the box
-    EXPECT_EQ(at(300, 150), 0x00FF00u);
-    EXPECT_EQ(at(200, 130), 0x000000u); // the box's frame
-    EXPECT_EQ(at(300, 70), 0xFFFFFFu);  // nothing beyond the box
-    DisposeWindow(w);
-    CGImageRelease(picture);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    UnregisterClipCtrl();
-    UnregisterColorBox();
-    UnregisterPictureControl();
 }
 
 } // namespace
