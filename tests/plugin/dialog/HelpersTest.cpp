@@ -39,12 +39,6 @@ window panel
         id Empt 1
         bounds 40 10 64 200
     end
-    control popup
-        id Font 1
-        bounds 70 10 94 200
-        item "Geneva"
-        item "Application"
-    end
     control edittext
         id Edit 1
         bounds 100 10 120 200
@@ -138,16 +132,6 @@ TEST_F(Helpers, EditTextsAreCutAt255AndNumbersRead)
     SetEditTextForControl(text, window, FourCC("Edit"), 1);
     EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), 0);
 
-    SelectTextByIDForControl(window, FourCC("Edit"), 1, 1, 4);
-    ControlEditTextSelectionRec selection{0, 0};
-    GetControlData(edit, 0, kControlEditTextSelectionTag, sizeof selection, &selection, nullptr);
-    EXPECT_EQ(selection.selStart, 1);
-    EXPECT_EQ(selection.selEnd, 4);
-
-    SetKeyboadFocusByID(window, FourCC("Edit"), 1);
-    ControlRef focus = nullptr;
-    GetKeyboardFocus(window, &focus);
-    EXPECT_EQ(focus, edit);
 }
 
 TEST_F(Helpers, PopupItemsAreFoundExactly)
@@ -171,10 +155,6 @@ TEST_F(Helpers, PopupItemsAreFoundExactly)
     Str255 text;
     GetSelectedPopupTextFromID(window, FourCC("Popu"), 1, text);
     EXPECT_EQ(P2S(text), "beta");
-
-    EXPECT_EQ(GetFontIDFromPopup(window, FourCC("Font"), 1), kInvalidFontFamily);
-    SetControl32BitValue(Find(window, "Font", 1), 2);
-    EXPECT_EQ(GetFontIDFromPopup(window, FourCC("Font"), 1), applFont);
 }
 
 std::vector<UInt32> gSeen;
