@@ -2,7 +2,7 @@
 // the test data (an animated GIF gives its first frame, a two-page TIFF its
 // first page: the second of each is green), other files give no image and
 // no alert, pictures come through graphics importers, scaled pictures,
-// file helpers, paths, type conformance and opening documents.
+// file helpers, paths and type conformance.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -18,7 +18,6 @@
 #include "imaging/offscreen.h"
 #include "resources/Files.h"
 #include "toolbox/Alerts.h"
-#include "toolbox/LaunchServices.h"
 
 using namespace imgtest;
 namespace fs = std::filesystem;
@@ -167,7 +166,7 @@ TEST_F(EasyFileTest, FileHelpersWriteTextLinesAndPaths) {
     EXPECT_EQ(Text(path), dir_.filename().string() + ":");
 }
 
-TEST_F(EasyFileTest, ConformanceAndOpeningDocuments) {
+TEST_F(EasyFileTest, ConformanceByExtensionOrBytes) {
     std::ofstream(dir_ / "photo.JPG") << "anything";
     fs::copy_file(data_ / "halves.png", dir_ / "picture");  // no extension: the type from its bytes
     std::ofstream(dir_ / "notes") << "plain words";
@@ -179,22 +178,6 @@ TEST_F(EasyFileTest, ConformanceAndOpeningDocuments) {
     EXPECT_TRUE(conforms("photo.JPG", "public.image") && !conforms("photo.JPG", "public.text"));
     EXPECT_TRUE(conforms("picture", "public.png") && conforms("notes", "public.data"));
     EXPECT_FALSE(conforms("notes", "public.image") || conforms("missing", "public.data"));
-
-    std::vector<std::string> launches;
-    QVLSSetLaunchHook(
-        [](const char *doc, const char *app, void *v) -> OSStatus {
-            static_cast<std::vector<std::string> *>(v)->push_back(std::string(doc) + "|" + (app ? app : "default"));
-            return noErr;
-        },
-        &launches);
-    std::ofstream(dir_ / "reader") << "#!/bin/sh\n";
-    fs::permissions(dir_ / "reader", fs::perms::owner_all);
-    const FSRef app = Ref(dir_ / "reader");
-    OpenDocumentInSpecificApp(Ref(dir_ / "notes"), nullptr);
-    EXPECT_EQ(OpenDocumentInSpecificApp(Ref(dir_ / "notes"), &app), noErr);
-    QVLSSetLaunchHook(nullptr, nullptr);
-    const std::string doc = (dir_ / "notes").string();
-    EXPECT_EQ(launches, (std::vector<std::string>{doc + "|default", doc + "|" + (dir_ / "reader").string()}));
 }
 
 } // namespace
