@@ -48,12 +48,6 @@ UInt32 PixelAt(CGrafPtr port, int h, int v)
     return (UInt32(p[1]) << 16) | (UInt32(p[2]) << 8) | p[3];
 }
 
-UInt8 AlphaAt(CGrafPtr port, int h, int v)
-{
-    const UInt8 *p = PixelAddress(port, h, v);
-    return p ? p[0] : 0;
-}
-
 void SetPixel(CGrafPtr port, int h, int v, UInt32 rgb)
 {
     if (UInt8 *p = PixelAddress(port, h, v)) {
@@ -69,11 +63,6 @@ void Fill(CGrafPtr port, const Rect &r, UInt32 rgb)
     for (int v = r.top; v < r.bottom; ++v)
         for (int h = r.left; h < r.right; ++h)
             SetPixel(port, h, v, rgb);
-}
-
-GWorldPtr MakeSolidBuffer(int width, int height, UInt32 rgb)
-{
-    return MakeBuffer(width, height, [rgb](int, int) { return rgb; });
 }
 
 std::string P2S(ConstStr255Param text)

@@ -21,14 +21,11 @@ WindowRef WindowFromText(const std::string &description, const char *name);
 
 // Pixel (h, v) of a port or buffer as 0xRRGGBB.
 UInt32 PixelAt(CGrafPtr port, int h, int v);
-// Alpha of pixel (h, v).
-UInt8 AlphaAt(CGrafPtr port, int h, int v);
 // Fills rectangle r of a port or buffer with an opaque colour 0xRRGGBB,
 // directly in its pixels.
 void Fill(CGrafPtr port, const Rect &r, UInt32 rgb);
 // A new buffer of the given size filled by pattern(h, v) -> 0xRRGGBB.
 template <class F> GWorldPtr MakeBuffer(int width, int height, F pattern);
-GWorldPtr MakeSolidBuffer(int width, int height, UInt32 rgb);
 
 // An opaque image whose pixel (h, v) is pattern(h, v) -> 0xRRGGBB.
 template <class F> CGImageRef MakeImage(int width, int height, F pattern);
