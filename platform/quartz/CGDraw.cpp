@@ -498,10 +498,6 @@ struct ImageDraw {
             rb = std::max(rb, r + 1);
         }
         if (f1 <= f0 || rb <= ra) return false;
-        // Filtered columns need both taps inside the source.
-        int s0, s1;
-        SafeColumns(first, &s0, &s1, true);
-        const int c0 = std::max(f0, s0), c1 = std::max(c0, std::min(f1, s1));
         // Whole-pixel placement (one source pixel a column, no fraction):
         // those rows are copies, which need no right-hand tap, so they reach
         // the source's last column too.
@@ -511,30 +507,45 @@ struct ImageDraw {
         const int64_t shift = (U0 >> 16) - f0; // source column = target column + shift
         const int cc0 = whole ? static_cast<int>(std::max<int64_t>(f0, -shift)) : 0;
         const int cc1 = whole ? static_cast<int>(std::max<int64_t>(cc0, std::min<int64_t>(f1, src.width - shift))) : 0;
-        if (c1 <= c0 && cc1 <= cc0) return false;
 
-        const int n = c1 - c0;
-        std::vector<int32_t> x0(n);
-        std::vector<int16_t> fx(n), fx4(static_cast<size_t>(n) * 4);
+        // Every wholly covered column: taps outside the source are clamped to
+        // its edge, as the clamping sampler does (both taps then coincide and
+        // the weight does not matter).
+        const int n = f1 - f0, w = src.width, blocks = BlockCount(n);
+        const int c0 = f0, c1 = f1;
+        std::vector<int32_t> xa(n), xb(n), window(blocks), windowIndex(static_cast<size_t>(blocks) * 8, 0);
+        std::vector<int16_t> fx(n), weights(static_cast<size_t>(blocks) * 32, 0);
         for (int c = c0; c < c1; ++c) {
             int64_t U, V;
             FixedPosition(first, c, &U, &V);
-            x0[c - c0] = static_cast<int32_t>(U >> 16);
+            xa[c - c0] = static_cast<int32_t>(std::clamp<int64_t>(U >> 16, 0, w - 1));
+            xb[c - c0] = static_cast<int32_t>(std::clamp<int64_t>((U >> 16) + 1, 0, w - 1));
             fx[c - c0] = static_cast<int16_t>((U & 0xFFFF) >> 1);
-            std::fill_n(fx4.data() + (c - c0) * 4, 4, fx[c - c0]);
         }
-        // For enlargements, eight neighbouring columns read at most eight
-        // neighbouring source pixels: the kernels then load them at once.
-        const int groups = n / 8;
-        std::vector<int32_t> window(groups), windowIndex(static_cast<size_t>(groups) * 8);
-        for (int g = 0; g < groups; ++g) {
-            const int32_t base = x0[g * 8];
-            const bool fits = x0[g * 8 + 7] + 1 - base <= 7 && base + 8 <= src.width;
-            window[g] = fits ? base : -1;
-            for (int i = 0; i < 8; ++i) windowIndex[g * 8 + i] = fits ? x0[g * 8 + i] - base : 0;
+        // Per block: for enlargements, eight neighbouring columns read at most
+        // eight neighbouring source pixels, which the kernels load at once.
+        for (int g = 0; g < blocks; ++g) {
+            const int start = BlockStart(n, g), len = std::min(8, n - start);
+            int32_t lo = xa[start], hi = xb[start];
+            bool pairs = true;
+            for (int k = 0; k < len; ++k) {
+                const int j = start + k;
+                lo = std::min(lo, xa[j]);
+                hi = std::max(hi, xb[j]);
+                pairs = pairs && xb[j] == xa[j] + 1;
+                std::fill_n(weights.data() + g * 32 + BlockSlot(k) * 4, 4, fx[j]);
+            }
+            if (len == 8 && w >= 8 && hi - lo <= 7) {
+                const int32_t base = std::min(lo, w - 8);
+                window[g] = base;
+                for (int k = 0; k < 8; ++k)
+                    windowIndex[g * 8 + k] = (xa[start + k] - base) | (xb[start + k] - base) << 8;
+            } else {
+                window[g] = pairs && len == 8 ? ColumnMap::kPairs : ColumnMap::kOneByOne;
+            }
         }
-        const ColumnMap cm{x0.data(), fx.data(), fx4.data(), window.data(), windowIndex.data()};
-        std::vector<int16_t> h0(static_cast<size_t>(n) * 4), h1(static_cast<size_t>(n) * 4);
+        const ColumnMap cm{xa.data(), xb.data(), weights.data(), window.data(), windowIndex.data()};
+        std::vector<int16_t> h0(static_cast<size_t>(blocks) * 32), h1(static_cast<size_t>(blocks) * 32);
         int64_t row0 = -1, row1 = -1; // source rows held in h0, h1
         bool opaque0 = false, opaque1 = false;
         const int64_t last = src.height - 1;
@@ -553,7 +564,6 @@ struct ImageDraw {
                 done[r - ra] = {cc0, cc1};
                 continue;
             }
-            if (n <= 0) continue;
             if (row0 != ya) {
                 if (row1 == ya) {
                     std::swap(h0, h1);
@@ -590,11 +600,35 @@ struct ImageDraw {
         r1 = std::min(dst.height, static_cast<int>(std::ceil(quad.maxY)));
         if (r1 <= r0) return;
         plans.resize(r1 - r0);
+        // Upright: every row that lies wholly within the rectangle's height
+        // (or, without anti-aliasing, whose centre does) has the same spans,
+        // and the safe columns differ between rows only by whether the
+        // vertical taps are inside.
+        const bool upright = inv.b == 0 && inv.c == 0;
+        int hs0 = 0, hs1 = 0;
+        if (upright && kernelsFit) SafeColumns(MapRow(r0), &hs0, &hs1, true);
+        const int64_t lastRow = static_cast<int64_t>(src.height - 1) << 32;
+        const RowSpans *inner = nullptr;
         for (int r = r0; r < r1; ++r) {
             RowPlan &p = plans[r - r0];
-            p.spans = ScanRow(quad, r, dst.width, paint.antialias);
             p.map = MapRow(r);
-            if (kernelsFit) SafeColumns(p.map, &p.s0, &p.s1);
+            const bool interior = upright && (paint.antialias ? r >= quad.minY && r + 1 <= quad.maxY
+                                                               : r + 0.5 >= quad.minY && r + 0.5 <= quad.maxY);
+            if (interior && inner) {
+                p.spans = *inner;
+            } else {
+                p.spans = ScanRow(quad, r, dst.width, paint.antialias);
+                if (interior) inner = &p.spans;
+            }
+            if (!kernelsFit) continue;
+            if (upright) {
+                const int64_t K = p.map.Bv + 32768;
+                const bool inside = K >= 0 && K < lastRow;
+                p.s0 = inside ? hs0 : 0;
+                p.s1 = inside ? hs1 : 0;
+            } else {
+                SafeColumns(p.map, &p.s0, &p.s1);
+            }
         }
         if (Upright()) return;
         // Turned: row by row, asking ahead for the source lines of a later
@@ -671,22 +705,38 @@ void SpanOverScalar(const Source &src, uint8_t *row, int c0, int c1, const RowMa
     }
 }
 
-bool RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
+bool HorizontalBlockScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm, int g) {
+    const int start = BlockStart(count, g), n = std::min(8, count - start);
     bool opaque = true;
-    for (int i = 0; i < count; ++i) {
-        const uint8_t *p0 = srcRow + static_cast<size_t>(cm.x0[i]) * 4, *p1 = p0 + 4;
+    for (int k = 0; k < n; ++k) {
+        const int j = start + k, slot = g * 32 + BlockSlot(k) * 4;
+        const uint8_t *p0 = srcRow + static_cast<size_t>(cm.xa[j]) * 4, *p1 = srcRow + static_cast<size_t>(cm.xb[j]) * 4;
         opaque = opaque && p0[0] == 255 && p1[0] == 255;
         for (int ch = 0; ch < 4; ++ch)
-            out[i * 4 + ch] = Lerp7(static_cast<int16_t>(p0[ch] << 7), static_cast<int16_t>(p1[ch] << 7), cm.fx[i]);
+            out[slot + ch] =
+                Lerp7(static_cast<int16_t>(p0[ch] << 7), static_cast<int16_t>(p1[ch] << 7), cm.weights[slot + ch]);
     }
     return opaque;
 }
 
+bool RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
+    bool opaque = true;
+    for (int g = 0, blocks = BlockCount(count); g < blocks; ++g)
+        opaque = HorizontalBlockScalar(srcRow, out, count, cm, g) && opaque;
+    return opaque;
+}
+
 void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count, bool) {
-    for (int i = 0; i < count; ++i) {
-        uint8_t s[4];
-        for (int ch = 0; ch < 4; ++ch) s[ch] = Round7(Lerp7(top[i * 4 + ch], bottom[i * 4 + ch], fy));
-        OverPixel(s, row + i * 4);
+    for (int g = 0, blocks = BlockCount(count); g < blocks; ++g) {
+        // The columns of an overlapping last block that the block before
+        // drew already are not composited twice.
+        const int start = BlockStart(count, g), n = std::min(8, count - start);
+        for (int k = g * 8 - start; k < n; ++k) {
+            const int slot = g * 32 + BlockSlot(k) * 4;
+            uint8_t s[4];
+            for (int ch = 0; ch < 4; ++ch) s[ch] = Round7(Lerp7(top[slot + ch], bottom[slot + ch], fy));
+            OverPixel(s, row + (start + k) * 4);
+        }
     }
 }
 

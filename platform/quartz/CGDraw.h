@@ -107,17 +107,37 @@ void SpanSampleScalar(const Source &src, uint8_t *out, int c0, int c1, const Row
 void SpanOverAVX2(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m);
 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m);
 
-// Upright scaling: the horizontal pass of one source row for the target
-// columns [c0, c1) (16-bit, 7 fractional bits, 4 per pixel), and the
-// vertical pass of two such rows composited over the target row.
+// Upright scaling: the horizontal pass of one source row for `count` target
+// columns (16-bit, 7 fractional bits, 4 channels a pixel), and the vertical
+// pass of two such rows composited over the target row.
+//
+// Both passes work on blocks of eight columns: block g holds columns 8g ..
+// 8g + 7, except that when count is not a multiple of eight (and at least
+// eight) the last block holds the last eight columns and so overlaps the one
+// before it. A block keeps 32 values: its columns k = 0..7 in the order
+// 0, 1, 4, 5, 2, 3, 6, 7 (the order in which 256-bit registers widen bytes
+// to 16 bits within their halves and pack them back), four channels each.
+inline int BlockCount(int count) { return (count + 7) / 8; }
+inline int BlockStart(int count, int g) {
+    const int s = g * 8;
+    return (count >= 8 && s + 8 > count) ? count - 8 : s;
+}
+inline int BlockSlot(int k) { return (k & 1) | ((k & 2) << 1) | ((k & 4) >> 1); }
+
 struct ColumnMap {
-    const int32_t *x0;   // left tap of each column (from c0)
-    const int16_t *fx;   // its 15-bit weight
-    const int16_t *fx4;  // the weight four times (once per channel)
-    // Per group of eight columns: the first source pixel of an 8-pixel window
-    // that holds all their taps (or -1), and each column's left tap within it.
+    // Per column: the left and right taps, clamped to the source (equal at
+    // its edges, where the sample repeats the edge pixel).
+    const int32_t *xa;
+    const int32_t *xb;
+    // Per block: each column's 15-bit weight four times, in slot order.
+    const int16_t *weights;
+    // Per block: the first source pixel of an 8-pixel window that holds all
+    // its taps, or kPairs (every xb = xa + 1), or kOneByOne.
     const int32_t *window;
+    // Per block, eight values: (xa - window) | (xb - window) << 8.
     const int32_t *windowIndex;
+    static constexpr int32_t kPairs = -1;
+    static constexpr int32_t kOneByOne = -2;
 };
 // The horizontal pass answers whether every tap it read was opaque; the
 // vertical pass may then skip blending (the result is opaque too).
@@ -130,6 +150,8 @@ void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy
 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
                          bool opaque);
+// The horizontal pass of block g alone (plain C++).
+bool HorizontalBlockScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm, int g);
 
 // Source over target for whole pixels (identity placement).
 using CopyOverFn = void (*)(const uint8_t *src, uint8_t *row, int count);

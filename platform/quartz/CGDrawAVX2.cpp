@@ -44,24 +44,43 @@ QV_AVX2_INLINE __m256i OverHalf(__m256i s, __m256i d, __m256i inv) {
     return _mm256_adds_epu16(t, s);
 }
 
-// Source over the eight target pixels at d (premultiplied, memory order).
-QV_AVX2_INLINE void OverStore(__m256i s, uint8_t *d) {
+// Source over eight target pixels (premultiplied, memory order), not opaque.
+QV_AVX2_INLINE __m256i OverValue(__m256i s, __m256i dst) {
     const __m256i ones = _mm256_set1_epi8(static_cast<char>(0xFF));
-    const unsigned opaque = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(s, ones)));
-    if ((opaque & 0x11111111u) == 0x11111111u) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), s);
-        return;
-    }
     const __m256i alphaPick = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4, 4,
                                                4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
     const __m256i inv = _mm256_xor_si256(_mm256_shuffle_epi8(s, alphaPick), ones);
-    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d));
     const __m256i zero = _mm256_setzero_si256();
     const __m256i lo = OverHalf(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(dst, zero),
-                            _mm256_unpacklo_epi8(inv, zero));
+                                _mm256_unpacklo_epi8(inv, zero));
     const __m256i hi = OverHalf(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(dst, zero),
-                            _mm256_unpackhi_epi8(inv, zero));
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), _mm256_packus_epi16(lo, hi));
+                                _mm256_unpackhi_epi8(inv, zero));
+    return _mm256_packus_epi16(lo, hi);
+}
+
+QV_AVX2_INLINE bool AllOpaque(__m256i s) {
+    const unsigned alpha = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(s, _mm256_set1_epi8(static_cast<char>(0xFF)))));
+    return (alpha & 0x11111111u) == 0x11111111u;
+}
+
+// Source over the eight target pixels at d.
+QV_AVX2_INLINE void OverStore(__m256i s, uint8_t *d) {
+    if (AllOpaque(s)) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), s);
+        return;
+    }
+    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), OverValue(s, dst));
+}
+
+// The same for a last block that overlaps the one before: its first `keep`
+// pixels are drawn already and stay as they are.
+QV_AVX2_INLINE void OverStoreKeep(__m256i s, uint8_t *d, int keep) {
+    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d));
+    const __m256i done = _mm256_cmpgt_epi32(_mm256_set1_epi32(keep), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m256i drawn = AllOpaque(s) ? s : OverValue(s, dst);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), _mm256_blendv_epi8(drawn, dst, done));
 }
 
 __attribute__((always_inline)) inline __m128i Load8(const uint8_t *p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)); }
@@ -166,63 +185,79 @@ QV_AVX2 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, con
 }
 
 QV_AVX2 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
-    int i = 0;
-    __m256i seen = _mm256_set1_epi8(static_cast<char>(0xFF)); // AND of every tap read
-    for (; i + 8 <= count; i += 8) {
+    if (count < 8) return RowHorizontalScalar(srcRow, out, count, cm);
+    const __m256i ones = _mm256_set1_epi8(static_cast<char>(0xFF)), zero = _mm256_setzero_si256();
+    __m256i seen = ones; // AND of every tap read
+    bool opaque = true;
+    for (int g = 0, blocks = BlockCount(count); g < blocks; ++g) {
+        const int start = BlockStart(count, g);
+        const int32_t base = cm.window[g];
+        // lo: columns 0, 1 | 4, 5 of the block, hi: 2, 3 | 6, 7 (8-bit taps
+        // widened within each half).
         __m256i l0, r0, l1, r1;
-        const int32_t base = cm.window[i / 8];
         if (base >= 0) {
             // All sixteen taps within eight neighbouring pixels.
             const __m256i win = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(srcRow + base * 4));
-            const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.windowIndex + i));
+            const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.windowIndex + g * 8));
             const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
-            const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_add_epi32(idx, _mm256_set1_epi32(1)));
+            const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_srli_epi32(idx, 8));
             seen = _mm256_and_si256(seen, _mm256_and_si256(left, right));
-            l0 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(left)), 7);
-            l1 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(left, 1)), 7);
-            r0 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(right)), 7);
-            r1 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(right, 1)), 7);
+            l0 = _mm256_unpacklo_epi8(left, zero);
+            l1 = _mm256_unpackhi_epi8(left, zero);
+            r0 = _mm256_unpacklo_epi8(right, zero);
+            r1 = _mm256_unpackhi_epi8(right, zero);
+        } else if (base == ColumnMap::kPairs) {
+            // Each column's two taps side by side: [l0 r0 l1 r1 | l4 r4 l5 r5]
+            // and [l2 r2 l3 r3 | l6 r6 l7 r7], regrouped to lefts then rights.
+            const int32_t *x = cm.xa + start;
+            const __m256i a = _mm256_set_m128i(Load8x2(srcRow + x[4] * 4, srcRow + x[5] * 4),
+                                               Load8x2(srcRow + x[0] * 4, srcRow + x[1] * 4));
+            const __m256i b = _mm256_set_m128i(Load8x2(srcRow + x[6] * 4, srcRow + x[7] * 4),
+                                               Load8x2(srcRow + x[2] * 4, srcRow + x[3] * 4));
+            seen = _mm256_and_si256(seen, _mm256_and_si256(a, b));
+            const __m256i ga = _mm256_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0));
+            const __m256i gb = _mm256_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0));
+            l0 = _mm256_unpacklo_epi8(ga, zero);
+            r0 = _mm256_unpackhi_epi8(ga, zero);
+            l1 = _mm256_unpacklo_epi8(gb, zero);
+            r1 = _mm256_unpackhi_epi8(gb, zero);
         } else {
-            const int32_t *x = cm.x0 + i;
-            const __m128i a = Load8x2(srcRow + x[0] * 4, srcRow + x[1] * 4);
-            const __m128i b = Load8x2(srcRow + x[2] * 4, srcRow + x[3] * 4);
-            const __m128i c = Load8x2(srcRow + x[4] * 4, srcRow + x[5] * 4);
-            const __m128i d = Load8x2(srcRow + x[6] * 4, srcRow + x[7] * 4);
-            const __m128i both = _mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d));
-            seen = _mm256_and_si256(seen, _mm256_set_m128i(both, both));
-            TapsOf(a, b, &l0, &r0);
-            TapsOf(c, d, &l1, &r1);
+            opaque = HorizontalBlockScalar(srcRow, out, count, cm, g) && opaque;
+            continue;
         }
-        const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.fx4 + i * 4));
-        const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.fx4 + i * 4 + 16));
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4), Lerp(l0, r0, w0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i * 4 + 16), Lerp(l1, r1, w1));
+        const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.weights + g * 32));
+        const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.weights + g * 32 + 16));
+        l0 = _mm256_slli_epi16(l0, 7);
+        l1 = _mm256_slli_epi16(l1, 7);
+        r0 = _mm256_slli_epi16(r0, 7);
+        r1 = _mm256_slli_epi16(r1, 7);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + g * 32), Lerp(l0, r0, w0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + g * 32 + 16), Lerp(l1, r1, w1));
     }
-    const unsigned alpha =
-        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(seen, _mm256_set1_epi8(static_cast<char>(0xFF)))));
-    bool opaque = (alpha & 0x11111111u) == 0x11111111u;
-    if (i < count) {
-        const ColumnMap rest{cm.x0 + i, cm.fx + i, cm.fx4 + i * 4, nullptr, nullptr};
-        opaque = RowHorizontalScalar(srcRow, out + i * 4, count - i, rest) && opaque;
-    }
-    return opaque;
+    return AllOpaque(seen) && opaque;
 }
 
 QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
                                  bool opaque) {
-    const __m256i w = _mm256_set1_epi16(fy);
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const auto *t = reinterpret_cast<const __m256i *>(top + i * 4);
-        const auto *b = reinterpret_cast<const __m256i *>(bottom + i * 4);
+    if (count < 8) {
+        RowVerticalOverScalar(top, bottom, fy, row, count, opaque);
+        return;
+    }
+    const __m256i w = _mm256_set1_epi16(fy), k256 = _mm256_set1_epi16(256);
+    const int blocks = BlockCount(count);
+    for (int g = 0; g < blocks; ++g) {
+        const auto *t = reinterpret_cast<const __m256i *>(top + g * 32);
+        const auto *b = reinterpret_cast<const __m256i *>(bottom + g * 32);
         const __m256i v0 = Lerp(_mm256_loadu_si256(t), _mm256_loadu_si256(b), w);
         const __m256i v1 = Lerp(_mm256_loadu_si256(t + 1), _mm256_loadu_si256(b + 1), w);
-        const __m256i px = ToBytes(v0, v1);
-        if (opaque) _mm256_storeu_si256(reinterpret_cast<__m256i *>(row + static_cast<size_t>(i) * 4), px);
-        else OverStore(px, row + static_cast<size_t>(i) * 4);
+        // The block order makes the pack come out in pixel order.
+        const __m256i px = _mm256_packus_epi16(_mm256_mulhrs_epi16(v0, k256), _mm256_mulhrs_epi16(v1, k256));
+        const int start = BlockStart(count, g);
+        uint8_t *d = row + static_cast<size_t>(start) * 4;
+        if (opaque) _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), px); // the same pixels again where it overlaps
+        else if (start == g * 8) OverStore(px, d);
+        else OverStoreKeep(px, d, g * 8 - start);
     }
-    if (i < count)
-        RowVerticalOverScalar(top + i * 4, bottom + i * 4, fy, row + static_cast<size_t>(i) * 4, count - i, opaque);
 }
 
 QV_AVX2 void CopyOverAVX2(const uint8_t *src, uint8_t *row, int count) {
