@@ -550,15 +550,29 @@ struct ImageDraw {
         bool opaque0 = false, opaque1 = false;
         const int64_t last = src.height - 1;
         std::vector<std::pair<int, int>> done(rb - ra, {0, 0}); // columns drawn per row
-        for (int r = ra; r < rb; ++r) {
-            const RowMap &m = plans[r - r0].map;
+        // The two source rows and the weight of a target row, and whether it
+        // is a copy.
+        struct Taps {
+            int64_t ya, yb;
+            int16_t fy;
+            bool copy;
+        };
+        auto tapsOf = [&](int r) {
             int64_t U, V;
-            FixedPosition(m, f0, &U, &V);
+            FixedPosition(plans[r - r0].map, f0, &U, &V);
             const int64_t y = V >> 16;
-            const int64_t ya = std::clamp<int64_t>(y, 0, last), yb = std::clamp<int64_t>(y + 1, 0, last);
-            const int16_t fy = static_cast<int16_t>((V & 0xFFFF) >> 1);
+            Taps t{std::clamp<int64_t>(y, 0, last), std::clamp<int64_t>(y + 1, 0, last),
+                   static_cast<int16_t>((V & 0xFFFF) >> 1), false};
+            t.copy = whole && (t.fy == 0 || t.ya == t.yb) && cc1 > cc0;
+            return t;
+        };
+        Taps next = tapsOf(ra);
+        for (int r = ra; r < rb; ++r) {
+            const Taps t = next;
+            if (r + 1 < rb) next = tapsOf(r + 1);
+            const int64_t ya = t.ya, yb = t.yb;
             uint8_t *row = dst.data + static_cast<size_t>(r) * dst.rowBytes;
-            if (whole && (fy == 0 || ya == yb) && cc1 > cc0) {
+            if (t.copy) {
                 k.copyOver(src.data + ya * src.rowBytes + static_cast<size_t>(cc0 + shift) * 4, row + cc0 * 4,
                            cc1 - cc0);
                 done[r - ra] = {cc0, cc1};
@@ -583,8 +597,18 @@ struct ImageDraw {
                 }
                 row1 = yb;
             }
-            k.rowVerticalOver(h0.data(), h1.data(), fy, row + c0 * 4, n, opaque0 && opaque1);
+            // The next row between the same source rows is drawn in the same
+            // pass (enlargements), reading the intermediate rows once.
+            const bool pair = r + 1 < rb && !next.copy && next.ya == ya && next.yb == yb;
+            uint8_t *nextRow = pair ? row + dst.rowBytes : nullptr;
+            k.rowVerticalOver(h0.data(), h1.data(), t.fy, row + c0 * 4, next.fy, pair ? nextRow + c0 * 4 : nullptr, n,
+                              opaque0 && opaque1);
             done[r - ra] = {c0, c1};
+            if (pair) {
+                done[r + 1 - ra] = {c0, c1};
+                ++r;
+                if (r + 1 < rb) next = tapsOf(r + 1);
+            }
         }
         // Everything around what the kernels drew, row by row.
         for (int r = r0; r < r1; ++r) {
@@ -726,7 +750,8 @@ bool RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const C
     return opaque;
 }
 
-void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count, bool) {
+namespace {
+void VerticalRowScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count) {
     for (int g = 0, blocks = BlockCount(count); g < blocks; ++g) {
         // The columns of an overlapping last block that the block before
         // drew already are not composited twice.
@@ -738,6 +763,13 @@ void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy
             OverPixel(s, row + (start + k) * 4);
         }
     }
+}
+} // namespace
+
+void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy0, uint8_t *row0, int16_t fy1,
+                           uint8_t *row1, int count, bool) {
+    VerticalRowScalar(top, bottom, fy0, row0, count);
+    if (row1) VerticalRowScalar(top, bottom, fy1, row1, count);
 }
 
 void CopyOverScalar(const uint8_t *src, uint8_t *row, int count) {

@@ -142,14 +142,16 @@ struct ColumnMap {
 // The horizontal pass answers whether every tap it read was opaque; the
 // vertical pass may then skip blending (the result is opaque too).
 using RowHorizontalFn = bool (*)(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
-using RowVerticalOverFn = void (*)(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
-                                   bool opaque);
+// The vertical pass draws one target row, or two (row1 not null) that
+// interpolate between the same two source rows.
+using RowVerticalOverFn = void (*)(const int16_t *top, const int16_t *bottom, int16_t fy0, uint8_t *row0, int16_t fy1,
+                                   uint8_t *row1, int count, bool opaque);
 bool RowHorizontalScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
-void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
-                           bool opaque);
+void RowVerticalOverScalar(const int16_t *top, const int16_t *bottom, int16_t fy0, uint8_t *row0, int16_t fy1,
+                           uint8_t *row1, int count, bool opaque);
 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm);
-void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
-                         bool opaque);
+void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy0, uint8_t *row0, int16_t fy1,
+                         uint8_t *row1, int count, bool opaque);
 // The horizontal pass of block g alone (plain C++).
 bool HorizontalBlockScalar(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm, int g);
 

@@ -184,79 +184,105 @@ QV_AVX2 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, con
     if (c < c1) SpanSampleScalar(src, out + static_cast<size_t>(c - c0) * 4, c, c1, m);
 }
 
+namespace {
+
+// The horizontal pass of block g (columns from start), written to out.
+QV_AVX2_INLINE bool HorizontalBlock(const uint8_t *srcRow, int16_t *out, const int32_t *xa, const int16_t *weights,
+                                    int32_t base, const int32_t *windowIndex, __m256i *seen) {
+    const __m256i zero = _mm256_setzero_si256();
+    // lo: columns 0, 1 | 4, 5 of the block, hi: 2, 3 | 6, 7 (8-bit taps
+    // widened within each half).
+    __m256i l0, r0, l1, r1;
+    if (base >= 0) {
+        // All sixteen taps within eight neighbouring pixels.
+        const __m256i win = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(srcRow + base * 4));
+        const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(windowIndex));
+        const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
+        const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_srli_epi32(idx, 8));
+        *seen = _mm256_and_si256(*seen, _mm256_and_si256(left, right));
+        l0 = _mm256_unpacklo_epi8(left, zero);
+        l1 = _mm256_unpackhi_epi8(left, zero);
+        r0 = _mm256_unpacklo_epi8(right, zero);
+        r1 = _mm256_unpackhi_epi8(right, zero);
+    } else {
+        // Each column's two taps side by side: [l0 r0 l1 r1 | l4 r4 l5 r5]
+        // and [l2 r2 l3 r3 | l6 r6 l7 r7], regrouped to lefts then rights.
+        const __m256i a = _mm256_set_m128i(Load8x2(srcRow + xa[4] * 4, srcRow + xa[5] * 4),
+                                           Load8x2(srcRow + xa[0] * 4, srcRow + xa[1] * 4));
+        const __m256i b = _mm256_set_m128i(Load8x2(srcRow + xa[6] * 4, srcRow + xa[7] * 4),
+                                           Load8x2(srcRow + xa[2] * 4, srcRow + xa[3] * 4));
+        *seen = _mm256_and_si256(*seen, _mm256_and_si256(a, b));
+        const __m256i ga = _mm256_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0));
+        const __m256i gb = _mm256_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0));
+        l0 = _mm256_unpacklo_epi8(ga, zero);
+        r0 = _mm256_unpackhi_epi8(ga, zero);
+        l1 = _mm256_unpacklo_epi8(gb, zero);
+        r1 = _mm256_unpackhi_epi8(gb, zero);
+    }
+    const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(weights));
+    const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(weights + 16));
+    l0 = _mm256_slli_epi16(l0, 7);
+    l1 = _mm256_slli_epi16(l1, 7);
+    r0 = _mm256_slli_epi16(r0, 7);
+    r1 = _mm256_slli_epi16(r1, 7);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out), Lerp(l0, r0, w0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 16), Lerp(l1, r1, w1));
+    return true;
+}
+
+// One block of the vertical pass: eight pixels in pixel order (the block
+// order makes the pack come out so).
+QV_AVX2_INLINE __m256i VerticalBlock(__m256i t0, __m256i t1, __m256i d0, __m256i d1, __m256i w) {
+    const __m256i k256 = _mm256_set1_epi16(256);
+    const __m256i v0 = _mm256_add_epi16(t0, _mm256_mulhrs_epi16(d0, w));
+    const __m256i v1 = _mm256_add_epi16(t1, _mm256_mulhrs_epi16(d1, w));
+    return _mm256_packus_epi16(_mm256_mulhrs_epi16(v0, k256), _mm256_mulhrs_epi16(v1, k256));
+}
+
+QV_AVX2_INLINE void PutBlock(__m256i px, uint8_t *d, bool opaque, int keep) {
+    if (opaque) _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), px); // overlaps get the same pixels again
+    else if (keep == 0) OverStore(px, d);
+    else OverStoreKeep(px, d, keep);
+}
+
+} // namespace
+
 QV_AVX2 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
     if (count < 8) return RowHorizontalScalar(srcRow, out, count, cm);
-    const __m256i ones = _mm256_set1_epi8(static_cast<char>(0xFF)), zero = _mm256_setzero_si256();
-    __m256i seen = ones; // AND of every tap read
+    __m256i seen = _mm256_set1_epi8(static_cast<char>(0xFF)); // AND of every tap read
     bool opaque = true;
-    for (int g = 0, blocks = BlockCount(count); g < blocks; ++g) {
-        const int start = BlockStart(count, g);
-        const int32_t base = cm.window[g];
-        // lo: columns 0, 1 | 4, 5 of the block, hi: 2, 3 | 6, 7 (8-bit taps
-        // widened within each half).
-        __m256i l0, r0, l1, r1;
-        if (base >= 0) {
-            // All sixteen taps within eight neighbouring pixels.
-            const __m256i win = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(srcRow + base * 4));
-            const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.windowIndex + g * 8));
-            const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
-            const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_srli_epi32(idx, 8));
-            seen = _mm256_and_si256(seen, _mm256_and_si256(left, right));
-            l0 = _mm256_unpacklo_epi8(left, zero);
-            l1 = _mm256_unpackhi_epi8(left, zero);
-            r0 = _mm256_unpacklo_epi8(right, zero);
-            r1 = _mm256_unpackhi_epi8(right, zero);
-        } else if (base == ColumnMap::kPairs) {
-            // Each column's two taps side by side: [l0 r0 l1 r1 | l4 r4 l5 r5]
-            // and [l2 r2 l3 r3 | l6 r6 l7 r7], regrouped to lefts then rights.
-            const int32_t *x = cm.xa + start;
-            const __m256i a = _mm256_set_m128i(Load8x2(srcRow + x[4] * 4, srcRow + x[5] * 4),
-                                               Load8x2(srcRow + x[0] * 4, srcRow + x[1] * 4));
-            const __m256i b = _mm256_set_m128i(Load8x2(srcRow + x[6] * 4, srcRow + x[7] * 4),
-                                               Load8x2(srcRow + x[2] * 4, srcRow + x[3] * 4));
-            seen = _mm256_and_si256(seen, _mm256_and_si256(a, b));
-            const __m256i ga = _mm256_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0));
-            const __m256i gb = _mm256_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0));
-            l0 = _mm256_unpacklo_epi8(ga, zero);
-            r0 = _mm256_unpackhi_epi8(ga, zero);
-            l1 = _mm256_unpacklo_epi8(gb, zero);
-            r1 = _mm256_unpackhi_epi8(gb, zero);
-        } else {
+    const int32_t *xa = cm.xa, *window = cm.window, *windowIndex = cm.windowIndex;
+    const int16_t *weights = cm.weights;
+    const int blocks = BlockCount(count);
+    for (int g = 0; g < blocks; ++g) {
+        const int32_t base = window[g];
+        if (base == ColumnMap::kOneByOne) {
             opaque = HorizontalBlockScalar(srcRow, out, count, cm, g) && opaque;
             continue;
         }
-        const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.weights + g * 32));
-        const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cm.weights + g * 32 + 16));
-        l0 = _mm256_slli_epi16(l0, 7);
-        l1 = _mm256_slli_epi16(l1, 7);
-        r0 = _mm256_slli_epi16(r0, 7);
-        r1 = _mm256_slli_epi16(r1, 7);
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + g * 32), Lerp(l0, r0, w0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + g * 32 + 16), Lerp(l1, r1, w1));
+        HorizontalBlock(srcRow, out + g * 32, xa + BlockStart(count, g), weights + g * 32, base, windowIndex + g * 8,
+                        &seen);
     }
     return AllOpaque(seen) && opaque;
 }
 
-QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy, uint8_t *row, int count,
-                                 bool opaque) {
+QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int16_t fy0, uint8_t *row0, int16_t fy1,
+                                 uint8_t *row1, int count, bool opaque) {
     if (count < 8) {
-        RowVerticalOverScalar(top, bottom, fy, row, count, opaque);
+        RowVerticalOverScalar(top, bottom, fy0, row0, fy1, row1, count, opaque);
         return;
     }
-    const __m256i w = _mm256_set1_epi16(fy), k256 = _mm256_set1_epi16(256);
+    const __m256i w0 = _mm256_set1_epi16(fy0), w1 = _mm256_set1_epi16(fy1);
     const int blocks = BlockCount(count);
     for (int g = 0; g < blocks; ++g) {
         const auto *t = reinterpret_cast<const __m256i *>(top + g * 32);
         const auto *b = reinterpret_cast<const __m256i *>(bottom + g * 32);
-        const __m256i v0 = Lerp(_mm256_loadu_si256(t), _mm256_loadu_si256(b), w);
-        const __m256i v1 = Lerp(_mm256_loadu_si256(t + 1), _mm256_loadu_si256(b + 1), w);
-        // The block order makes the pack come out in pixel order.
-        const __m256i px = _mm256_packus_epi16(_mm256_mulhrs_epi16(v0, k256), _mm256_mulhrs_epi16(v1, k256));
-        const int start = BlockStart(count, g);
-        uint8_t *d = row + static_cast<size_t>(start) * 4;
-        if (opaque) _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), px); // the same pixels again where it overlaps
-        else if (start == g * 8) OverStore(px, d);
-        else OverStoreKeep(px, d, g * 8 - start);
+        const __m256i t0 = _mm256_loadu_si256(t), t1 = _mm256_loadu_si256(t + 1);
+        const __m256i d0 = _mm256_sub_epi16(_mm256_loadu_si256(b), t0);
+        const __m256i d1 = _mm256_sub_epi16(_mm256_loadu_si256(b + 1), t1);
+        const int start = BlockStart(count, g), keep = g * 8 - start;
+        PutBlock(VerticalBlock(t0, t1, d0, d1, w0), row0 + static_cast<size_t>(start) * 4, opaque, keep);
+        if (row1) PutBlock(VerticalBlock(t0, t1, d0, d1, w1), row1 + static_cast<size_t>(start) * 4, opaque, keep);
     }
 }
 
@@ -280,8 +306,9 @@ void SpanSampleAVX2(const Source &s, uint8_t *o, int c0, int c1, const RowMap &m
 bool RowHorizontalAVX2(const uint8_t *s, int16_t *o, int n, const ColumnMap &cm) {
     return RowHorizontalScalar(s, o, n, cm);
 }
-void RowVerticalOverAVX2(const int16_t *t, const int16_t *b, int16_t fy, uint8_t *r, int n, bool opaque) {
-    RowVerticalOverScalar(t, b, fy, r, n, opaque);
+void RowVerticalOverAVX2(const int16_t *t, const int16_t *b, int16_t fy0, uint8_t *r0, int16_t fy1, uint8_t *r1, int n,
+                         bool opaque) {
+    RowVerticalOverScalar(t, b, fy0, r0, fy1, r1, n, opaque);
 }
 void CopyOverAVX2(const uint8_t *s, uint8_t *r, int n) { CopyOverScalar(s, r, n); }
 } // namespace cgdraw
