@@ -199,7 +199,7 @@ QV_AVX2_INLINE bool HorizontalBlock(const uint8_t *srcRow, int16_t *out, const i
         const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(windowIndex));
         const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
         const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_srli_epi32(idx, 8));
-        *seen = _mm256_and_si256(*seen, _mm256_and_si256(left, right));
+        *seen = _mm256_and_si256(*seen, win); // every tap is in the window
         l0 = _mm256_unpacklo_epi8(left, zero);
         l1 = _mm256_unpackhi_epi8(left, zero);
         r0 = _mm256_unpacklo_epi8(right, zero);
@@ -245,6 +245,18 @@ QV_AVX2_INLINE void PutBlock(__m256i px, uint8_t *d, bool opaque, int keep) {
     else OverStoreKeep(px, d, keep);
 }
 
+// One block of the vertical pass for one or two target rows.
+QV_AVX2_INLINE void VerticalPair(const int16_t *top, const int16_t *bottom, __m256i w0, uint8_t *d0, __m256i w1,
+                                 uint8_t *d1, bool opaque, int keep) {
+    const auto *t = reinterpret_cast<const __m256i *>(top);
+    const auto *b = reinterpret_cast<const __m256i *>(bottom);
+    const __m256i t0 = _mm256_loadu_si256(t), t1 = _mm256_loadu_si256(t + 1);
+    const __m256i e0 = _mm256_sub_epi16(_mm256_loadu_si256(b), t0);
+    const __m256i e1 = _mm256_sub_epi16(_mm256_loadu_si256(b + 1), t1);
+    PutBlock(VerticalBlock(t0, t1, e0, e1, w0), d0, opaque, keep);
+    if (d1) PutBlock(VerticalBlock(t0, t1, e0, e1, w1), d1, opaque, keep);
+}
+
 } // namespace
 
 QV_AVX2 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, const ColumnMap &cm) {
@@ -253,15 +265,15 @@ QV_AVX2 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, c
     bool opaque = true;
     const int32_t *xa = cm.xa, *window = cm.window, *windowIndex = cm.windowIndex;
     const int16_t *weights = cm.weights;
-    const int blocks = BlockCount(count);
+    const int blocks = BlockCount(count), whole = count / 8;
     for (int g = 0; g < blocks; ++g) {
         const int32_t base = window[g];
         if (base == ColumnMap::kOneByOne) {
             opaque = HorizontalBlockScalar(srcRow, out, count, cm, g) && opaque;
             continue;
         }
-        HorizontalBlock(srcRow, out + g * 32, xa + BlockStart(count, g), weights + g * 32, base, windowIndex + g * 8,
-                        &seen);
+        const int start = g < whole ? g * 8 : count - 8;
+        HorizontalBlock(srcRow, out + g * 32, xa + start, weights + g * 32, base, windowIndex + g * 8, &seen);
     }
     return AllOpaque(seen) && opaque;
 }
@@ -273,16 +285,13 @@ QV_AVX2 void RowVerticalOverAVX2(const int16_t *top, const int16_t *bottom, int1
         return;
     }
     const __m256i w0 = _mm256_set1_epi16(fy0), w1 = _mm256_set1_epi16(fy1);
-    const int blocks = BlockCount(count);
-    for (int g = 0; g < blocks; ++g) {
-        const auto *t = reinterpret_cast<const __m256i *>(top + g * 32);
-        const auto *b = reinterpret_cast<const __m256i *>(bottom + g * 32);
-        const __m256i t0 = _mm256_loadu_si256(t), t1 = _mm256_loadu_si256(t + 1);
-        const __m256i d0 = _mm256_sub_epi16(_mm256_loadu_si256(b), t0);
-        const __m256i d1 = _mm256_sub_epi16(_mm256_loadu_si256(b + 1), t1);
-        const int start = BlockStart(count, g), keep = g * 8 - start;
-        PutBlock(VerticalBlock(t0, t1, d0, d1, w0), row0 + static_cast<size_t>(start) * 4, opaque, keep);
-        if (row1) PutBlock(VerticalBlock(t0, t1, d0, d1, w1), row1 + static_cast<size_t>(start) * 4, opaque, keep);
+    const int blocks = BlockCount(count), whole = count / 8;
+    for (int g = 0; g < whole; ++g)
+        VerticalPair(top + g * 32, bottom + g * 32, w0, row0 + g * 32, w1, row1 ? row1 + g * 32 : nullptr, opaque, 0);
+    if (blocks > whole) {
+        const size_t start = static_cast<size_t>(count - 8) * 4;
+        VerticalPair(top + whole * 32, bottom + whole * 32, w0, row0 + start, w1, row1 ? row1 + start : nullptr, opaque,
+                     whole * 8 - (count - 8));
     }
 }
 
