@@ -189,10 +189,12 @@ namespace {
 // The horizontal pass of block g (columns from start), written to out.
 QV_AVX2_INLINE bool HorizontalBlock(const uint8_t *srcRow, int16_t *out, const int32_t *xa, const int16_t *weights,
                                     int32_t base, const int32_t *windowIndex, __m256i *seen) {
-    const __m256i zero = _mm256_setzero_si256();
     // lo: columns 0, 1 | 4, 5 of the block, hi: 2, 3 | 6, 7 (8-bit taps
     // widened within each half).
     __m256i l0, r0, l1, r1;
+    // Bytes are widened and scaled by 128 at once: each byte twice, times
+    // 64 each (multiply-add of unsigned by signed bytes; 255 x 128 fits).
+    const __m256i k64 = _mm256_set1_epi8(64);
     if (base >= 0) {
         // All sixteen taps within eight neighbouring pixels.
         const __m256i win = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(srcRow + base * 4));
@@ -200,10 +202,10 @@ QV_AVX2_INLINE bool HorizontalBlock(const uint8_t *srcRow, int16_t *out, const i
         const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
         const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_srli_epi32(idx, 8));
         *seen = _mm256_and_si256(*seen, win); // every tap is in the window
-        l0 = _mm256_unpacklo_epi8(left, zero);
-        l1 = _mm256_unpackhi_epi8(left, zero);
-        r0 = _mm256_unpacklo_epi8(right, zero);
-        r1 = _mm256_unpackhi_epi8(right, zero);
+        l0 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(left, left), k64);
+        l1 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(left, left), k64);
+        r0 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(right, right), k64);
+        r1 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(right, right), k64);
     } else {
         // Each column's two taps side by side: [l0 r0 l1 r1 | l4 r4 l5 r5]
         // and [l2 r2 l3 r3 | l6 r6 l7 r7], regrouped to lefts then rights.
@@ -214,17 +216,13 @@ QV_AVX2_INLINE bool HorizontalBlock(const uint8_t *srcRow, int16_t *out, const i
         *seen = _mm256_and_si256(*seen, _mm256_and_si256(a, b));
         const __m256i ga = _mm256_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0));
         const __m256i gb = _mm256_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0));
-        l0 = _mm256_unpacklo_epi8(ga, zero);
-        r0 = _mm256_unpackhi_epi8(ga, zero);
-        l1 = _mm256_unpacklo_epi8(gb, zero);
-        r1 = _mm256_unpackhi_epi8(gb, zero);
+        l0 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(ga, ga), k64);
+        r0 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(ga, ga), k64);
+        l1 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(gb, gb), k64);
+        r1 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(gb, gb), k64);
     }
     const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(weights));
     const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(weights + 16));
-    l0 = _mm256_slli_epi16(l0, 7);
-    l1 = _mm256_slli_epi16(l1, 7);
-    r0 = _mm256_slli_epi16(r0, 7);
-    r1 = _mm256_slli_epi16(r1, 7);
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(out), Lerp(l0, r0, w0));
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 16), Lerp(l1, r1, w1));
     return true;
@@ -266,14 +264,16 @@ QV_AVX2 bool RowHorizontalAVX2(const uint8_t *srcRow, int16_t *out, int count, c
     const int32_t *xa = cm.xa, *window = cm.window, *windowIndex = cm.windowIndex;
     const int16_t *weights = cm.weights;
     const int blocks = BlockCount(count), whole = count / 8;
-    for (int g = 0; g < blocks; ++g) {
+    int16_t *o = out;
+    for (int g = 0; g < blocks; ++g, o += 32, weights += 32, windowIndex += 8) {
         const int32_t base = window[g];
-        if (base == ColumnMap::kOneByOne) {
+        if (base >= 0) {
+            HorizontalBlock(srcRow, o, nullptr, weights, base, windowIndex, &seen);
+        } else if (base == ColumnMap::kPairs) {
+            HorizontalBlock(srcRow, o, xa + (g < whole ? g * 8 : count - 8), weights, base, windowIndex, &seen);
+        } else {
             opaque = HorizontalBlockScalar(srcRow, out, count, cm, g) && opaque;
-            continue;
         }
-        const int start = g < whole ? g * 8 : count - 8;
-        HorizontalBlock(srcRow, out + g * 32, xa + start, weights + g * 32, base, windowIndex + g * 8, &seen);
     }
     return AllOpaque(seen) && opaque;
 }
