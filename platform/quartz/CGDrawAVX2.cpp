@@ -16,25 +16,8 @@
 namespace cgdraw {
 namespace {
 
-// Replicates the low 16 bits of four 32-bit values four times each:
-// [w0 x4, w1 x4 | w2 x4, w3 x4].
-QV_AVX2_INLINE __m256i Spread4(__m128i w32) {
-    const __m256i w64 = _mm256_cvtepu32_epi64(w32);
-    const __m256i pick = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9, 0, 1, 0, 1, 0, 1, 0, 1, 8,
-                                          9, 8, 9, 8, 9, 8, 9);
-    return _mm256_shuffle_epi8(w64, pick);
-}
-
 QV_AVX2_INLINE __m256i Lerp(__m256i p0, __m256i p1, __m256i w) {
     return _mm256_add_epi16(p0, _mm256_mulhrs_epi16(_mm256_sub_epi16(p1, p0), w));
-}
-
-// Eight pixels of 16-bit channels (two registers of four) rounded to bytes in
-// pixel order.
-QV_AVX2_INLINE __m256i ToBytes(__m256i lo, __m256i hi) {
-    const __m256i k256 = _mm256_set1_epi16(256);
-    const __m256i packed = _mm256_packus_epi16(_mm256_mulhrs_epi16(lo, k256), _mm256_mulhrs_epi16(hi, k256));
-    return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
 }
 
 // s + round(d x inv / 255) on 16-bit channels, saturating.
@@ -91,23 +74,35 @@ __attribute__((always_inline)) inline __m128i Load8x2(const uint8_t *p, const ui
         _mm_loadh_pd(_mm_castsi128_pd(Load8(p)), reinterpret_cast<const double *>(q)));
 }
 
-// The left and right taps of four pixels, from their 8-byte pairs (two to a
-// register), widened to 16 bits and scaled by 128.
-QV_AVX2_INLINE void TapsOf(__m128i pairs01, __m128i pairs23, __m256i *left, __m256i *right) {
-    const __m128 a = _mm_castsi128_ps(pairs01), b = _mm_castsi128_ps(pairs23);
-    const __m128i l = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i r = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-    *left = _mm256_slli_epi16(_mm256_cvtepu8_epi16(l), 7);
-    *right = _mm256_slli_epi16(_mm256_cvtepu8_epi16(r), 7);
+// Widens bytes to 16 bits scaled by 128 in one multiply-add: each byte
+// twice, times 64 each (unsigned by signed bytes; 255 x 128 fits).
+QV_AVX2_INLINE __m256i Widen7Lo(__m256i v) {
+    return _mm256_maddubs_epi16(_mm256_unpacklo_epi8(v, v), _mm256_set1_epi8(64));
+}
+QV_AVX2_INLINE __m256i Widen7Hi(__m256i v) {
+    return _mm256_maddubs_epi16(_mm256_unpackhi_epi8(v, v), _mm256_set1_epi8(64));
 }
 
-// The low 32 bits of eight 64-bit positions (four in each register), shifted
-// from 32.32 to 16.16, in lane order.
+// The left and right taps of columns 0, 1 | 4, 5 (or 2, 3 | 6, 7) of a block,
+// from each column's 8-byte pair [l0 r0 l1 r1 | l4 r4 l5 r5], widened.
+QV_AVX2_INLINE void TapsOf(__m256i pairs, __m256i *left, __m256i *right) {
+    const __m256i grouped = _mm256_shuffle_epi32(pairs, _MM_SHUFFLE(3, 1, 2, 0)); // [l0 l1 r0 r1 | ...]
+    *left = Widen7Lo(grouped);
+    *right = Widen7Hi(grouped);
+}
+
+// Two 8-byte pairs in each half: p, q low and r, s high.
+QV_AVX2_INLINE __m256i Load8x4(const uint8_t *p, const uint8_t *q, const uint8_t *r, const uint8_t *s) {
+    return _mm256_set_m128i(Load8x2(r, s), Load8x2(p, q));
+}
+
+// The low 32 bits of eight 64-bit positions shifted from 32.32 to 16.16:
+// lo holds columns 0, 1 | 4, 5 and hi 2, 3 | 6, 7, so the result is in
+// column order.
 QV_AVX2_INLINE __m256i Fixed16(__m256i lo, __m256i hi) {
     const __m256 a = _mm256_castsi256_ps(_mm256_srli_epi64(lo, 16));
     const __m256 b = _mm256_castsi256_ps(_mm256_srli_epi64(hi, 16));
-    const __m256i mixed = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-    return _mm256_permute4x64_epi64(mixed, _MM_SHUFFLE(3, 1, 2, 0));
+    return _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
 }
 
 // Steps eight columns at a time along a row in exact 32.32 fixed point.
@@ -117,8 +112,8 @@ struct Walker {
 
 QV_AVX2_INLINE void Lanes(int64_t base, int64_t step, int c, __m256i *lo, __m256i *hi) {
     const int64_t start = base + c * step + 32768; // + 32768: rounding to 16.16
-    *lo = _mm256_add_epi64(_mm256_set1_epi64x(start), _mm256_setr_epi64x(0, step, 2 * step, 3 * step));
-    *hi = _mm256_add_epi64(*lo, _mm256_set1_epi64x(4 * step));
+    *lo = _mm256_add_epi64(_mm256_set1_epi64x(start), _mm256_setr_epi64x(0, step, 4 * step, 5 * step));
+    *hi = _mm256_add_epi64(*lo, _mm256_set1_epi64x(2 * step));
 }
 
 QV_AVX2_INLINE Walker StartWalk(const RowMap &m, int c) {
@@ -137,13 +132,20 @@ QV_AVX2_INLINE void Advance(Walker &w) {
     w.vHi = _mm256_add_epi64(w.vHi, w.vStep);
 }
 
+// The 15-bit weights of columns 0, 1 | 4, 5 and 2, 3 | 6, 7, four times each,
+// from eight 16.16 positions in column order.
+QV_AVX2_INLINE void WeightsOf(__m256i P, __m256i *w01, __m256i *w23) {
+    const __m256i f = _mm256_srli_epi16(P, 1); // low halves: (P & 0xFFFF) >> 1
+    *w01 = _mm256_shuffle_epi8(f, _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5, 0, 1, 0, 1, 0, 1, 0,
+                                                   1, 4, 5, 4, 5, 4, 5, 4, 5));
+    *w23 = _mm256_shuffle_epi8(f, _mm256_setr_epi8(8, 9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13, 8, 9, 8, 9,
+                                                   8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13));
+}
+
 // The filtered samples of the walker's eight pixels (all taps inside the
-// source).
+// source), in pixel order.
 QV_AVX2_INLINE __m256i SampleBlock(const Source &src, const Walker &w) {
     const __m256i U = Fixed16(w.uLo, w.uHi), V = Fixed16(w.vLo, w.vHi);
-    const __m256i low = _mm256_set1_epi32(0xFFFF);
-    const __m256i fx = _mm256_srli_epi32(_mm256_and_si256(U, low), 1);
-    const __m256i fy = _mm256_srli_epi32(_mm256_and_si256(V, low), 1);
     const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(V, 16),
                                                             _mm256_set1_epi32(static_cast<int32_t>(src.rowBytes))),
                                          _mm256_slli_epi32(_mm256_srai_epi32(U, 16), 2));
@@ -151,37 +153,50 @@ QV_AVX2_INLINE __m256i SampleBlock(const Source &src, const Walker &w) {
     _mm256_store_si256(reinterpret_cast<__m256i *>(o), off);
     const uint8_t *t = src.data, *b = src.data + src.rowBytes;
     __m256i tl0, tr0, bl0, br0, tl1, tr1, bl1, br1;
-    TapsOf(Load8x2(t + o[0], t + o[1]), Load8x2(t + o[2], t + o[3]), &tl0, &tr0);
-    TapsOf(Load8x2(b + o[0], b + o[1]), Load8x2(b + o[2], b + o[3]), &bl0, &br0);
-    TapsOf(Load8x2(t + o[4], t + o[5]), Load8x2(t + o[6], t + o[7]), &tl1, &tr1);
-    TapsOf(Load8x2(b + o[4], b + o[5]), Load8x2(b + o[6], b + o[7]), &bl1, &br1);
-    const __m256i wx0 = Spread4(_mm256_castsi256_si128(fx)), wx1 = Spread4(_mm256_extracti128_si256(fx, 1));
-    const __m256i wy0 = Spread4(_mm256_castsi256_si128(fy)), wy1 = Spread4(_mm256_extracti128_si256(fy, 1));
+    TapsOf(Load8x4(t + o[0], t + o[1], t + o[4], t + o[5]), &tl0, &tr0);
+    TapsOf(Load8x4(b + o[0], b + o[1], b + o[4], b + o[5]), &bl0, &br0);
+    TapsOf(Load8x4(t + o[2], t + o[3], t + o[6], t + o[7]), &tl1, &tr1);
+    TapsOf(Load8x4(b + o[2], b + o[3], b + o[6], b + o[7]), &bl1, &br1);
+    __m256i wx0, wx1, wy0, wy1;
+    WeightsOf(U, &wx0, &wx1);
+    WeightsOf(V, &wy0, &wy1);
     const __m256i v0 = Lerp(Lerp(tl0, tr0, wx0), Lerp(bl0, br0, wx0), wy0);
     const __m256i v1 = Lerp(Lerp(tl1, tr1, wx1), Lerp(bl1, br1, wx1), wy1);
-    return ToBytes(v0, v1);
+    const __m256i k256 = _mm256_set1_epi16(256);
+    return _mm256_packus_epi16(_mm256_mulhrs_epi16(v0, k256), _mm256_mulhrs_epi16(v1, k256));
 }
 
 } // namespace
 
 QV_AVX2 void SpanOverAVX2(const Source &src, uint8_t *row, int c0, int c1, const RowMap &m) {
+    if (c1 - c0 < 8) {
+        SpanOverScalar(src, row, c0, c1, m);
+        return;
+    }
     int c = c0;
     Walker w = StartWalk(m, c);
     for (; c + 8 <= c1; c += 8) {
         OverStore(SampleBlock(src, w), row + static_cast<size_t>(c) * 4);
         Advance(w);
     }
-    if (c < c1) SpanOverScalar(src, row, c, c1, m);
+    // The last pixels: a block ending at c1, keeping those drawn already.
+    if (c < c1) OverStoreKeep(SampleBlock(src, StartWalk(m, c1 - 8)), row + static_cast<size_t>(c1 - 8) * 4, c - (c1 - 8));
 }
 
 QV_AVX2 void SpanSampleAVX2(const Source &src, uint8_t *out, int c0, int c1, const RowMap &m) {
+    if (c1 - c0 < 8) {
+        SpanSampleScalar(src, out, c0, c1, m);
+        return;
+    }
     int c = c0;
     Walker w = StartWalk(m, c);
     for (; c + 8 <= c1; c += 8) {
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + static_cast<size_t>(c - c0) * 4), SampleBlock(src, w));
         Advance(w);
     }
-    if (c < c1) SpanSampleScalar(src, out + static_cast<size_t>(c - c0) * 4, c, c1, m);
+    if (c < c1)
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + static_cast<size_t>(c1 - 8 - c0) * 4),
+                            SampleBlock(src, StartWalk(m, c1 - 8)));
 }
 
 namespace {
@@ -192,9 +207,6 @@ QV_AVX2_INLINE bool HorizontalBlock(const uint8_t *srcRow, int16_t *out, const i
     // lo: columns 0, 1 | 4, 5 of the block, hi: 2, 3 | 6, 7 (8-bit taps
     // widened within each half).
     __m256i l0, r0, l1, r1;
-    // Bytes are widened and scaled by 128 at once: each byte twice, times
-    // 64 each (multiply-add of unsigned by signed bytes; 255 x 128 fits).
-    const __m256i k64 = _mm256_set1_epi8(64);
     if (base >= 0) {
         // All sixteen taps within eight neighbouring pixels.
         const __m256i win = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(srcRow + base * 4));
@@ -202,24 +214,17 @@ QV_AVX2_INLINE bool HorizontalBlock(const uint8_t *srcRow, int16_t *out, const i
         const __m256i left = _mm256_permutevar8x32_epi32(win, idx);
         const __m256i right = _mm256_permutevar8x32_epi32(win, _mm256_srli_epi32(idx, 8));
         *seen = _mm256_and_si256(*seen, win); // every tap is in the window
-        l0 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(left, left), k64);
-        l1 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(left, left), k64);
-        r0 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(right, right), k64);
-        r1 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(right, right), k64);
+        l0 = Widen7Lo(left);
+        l1 = Widen7Hi(left);
+        r0 = Widen7Lo(right);
+        r1 = Widen7Hi(right);
     } else {
-        // Each column's two taps side by side: [l0 r0 l1 r1 | l4 r4 l5 r5]
-        // and [l2 r2 l3 r3 | l6 r6 l7 r7], regrouped to lefts then rights.
-        const __m256i a = _mm256_set_m128i(Load8x2(srcRow + xa[4] * 4, srcRow + xa[5] * 4),
-                                           Load8x2(srcRow + xa[0] * 4, srcRow + xa[1] * 4));
-        const __m256i b = _mm256_set_m128i(Load8x2(srcRow + xa[6] * 4, srcRow + xa[7] * 4),
-                                           Load8x2(srcRow + xa[2] * 4, srcRow + xa[3] * 4));
+        // Each column's two taps side by side.
+        const __m256i a = Load8x4(srcRow + xa[0] * 4, srcRow + xa[1] * 4, srcRow + xa[4] * 4, srcRow + xa[5] * 4);
+        const __m256i b = Load8x4(srcRow + xa[2] * 4, srcRow + xa[3] * 4, srcRow + xa[6] * 4, srcRow + xa[7] * 4);
         *seen = _mm256_and_si256(*seen, _mm256_and_si256(a, b));
-        const __m256i ga = _mm256_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0));
-        const __m256i gb = _mm256_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0));
-        l0 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(ga, ga), k64);
-        r0 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(ga, ga), k64);
-        l1 = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(gb, gb), k64);
-        r1 = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(gb, gb), k64);
+        TapsOf(a, &l0, &r0);
+        TapsOf(b, &l1, &r1);
     }
     const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(weights));
     const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(weights + 16));
