@@ -1,6 +1,8 @@
 // AVX2 span kernels of the pixel engine. Each does exactly the integer
-// arithmetic of its plain C++ twin in CGDraw.cpp, eight pixels at a time,
-// and hands partial blocks to the twin. Only these functions are compiled
+// arithmetic of its plain C++ twin in CGDraw.cpp, eight pixels at a time; a
+// last partial block is done as a block that overlaps the one before (its
+// pixels already drawn are kept), and only runs shorter than eight go to the
+// twin. Only these functions are compiled
 // for AVX2 (function attributes), so the rest of the library runs anywhere;
 // they are called only when the processor has AVX2.
 #include "quartz/CGDraw.h"

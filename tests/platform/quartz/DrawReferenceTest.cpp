@@ -129,6 +129,30 @@ std::vector<uint8_t> Render(const Case &c, const std::vector<uint8_t> &px, const
     return out;
 }
 
+// The largest difference from the reference over wholly covered pixels and
+// over edge pixels, and how many pixels were wholly covered.
+void Compare(const Case &c, const std::vector<uint8_t> &px, const std::vector<uint8_t> &bg,
+             const std::vector<uint8_t> &got, int *worstInner, int *worstEdge, int *inner) {
+    const Reference ref(c, 80, &px);
+    *worstInner = *worstEdge = *inner = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 80; ++x) {
+            bool whole;
+            const double cov = ref.Coverage(x, y, &whole);
+            const uint8_t *d = bg.data() + y * 320 + x * 4;
+            const uint8_t *g = got.data() + y * 320 + x * 4;
+            double s[4] = {0, 0, 0, 0};
+            if (cov > 0) ref.Sample(x, y, s);
+            for (int ch = 0; ch < 4; ++ch) {
+                const double want = s[ch] * cov + d[ch] * (1 - s[0] * cov / 255);
+                const int diff = std::abs(g[ch] - static_cast<int>(std::lround(want)));
+                if (whole) *worstInner = std::max(*worstInner, diff);
+                else *worstEdge = std::max(*worstEdge, diff);
+            }
+            *inner += whole;
+        }
+}
+
 std::vector<int> Cases() {
     std::vector<int> cases;
     if (const char *one = std::getenv("QUARTZ_CASE")) {
@@ -147,24 +171,8 @@ TEST(DrawReference, RandomTransformsMatchTheDoublePrecisionReference) {
         const std::vector<uint8_t> px = RandomImagePixels(rng, c.w, c.h, c.opaqueImage);
         const std::vector<uint8_t> bg = RandomImagePixels(rng, 80, 80, c.opaqueBackground);
         const std::vector<uint8_t> got = Render(c, px, bg);
-        const Reference ref(c, 80, &px);
-        int worstInner = 0, worstEdge = 0, inner = 0;
-        for (int y = 0; y < 80; ++y)
-            for (int x = 0; x < 80; ++x) {
-                bool whole;
-                const double cov = ref.Coverage(x, y, &whole);
-                const uint8_t *d = bg.data() + y * 320 + x * 4;
-                const uint8_t *g = got.data() + y * 320 + x * 4;
-                double s[4] = {0, 0, 0, 0};
-                if (cov > 0) ref.Sample(x, y, s);
-                for (int ch = 0; ch < 4; ++ch) {
-                    const double want = s[ch] * cov + d[ch] * (1 - s[0] * cov / 255);
-                    const int diff = std::abs(g[ch] - static_cast<int>(std::lround(want)));
-                    if (whole) worstInner = std::max(worstInner, diff);
-                    else worstEdge = std::max(worstEdge, diff);
-                }
-                inner += whole;
-            }
+        int worstInner, worstEdge, inner;
+        Compare(c, px, bg, got, &worstInner, &worstEdge, &inner);
         ASSERT_LE(worstInner, 1) << "case " << n << ": wholly covered pixels (" << inner << ")";
         ASSERT_LE(worstEdge, 2) << "case " << n << ": edge pixels";
     }
@@ -217,6 +225,119 @@ TEST(DrawReference, LargeUprightAndTurnedDrawsAgreeBetweenKernels) {
         }
         ASSERT_EQ(out[0], out[1]) << "draw at angle " << d.angle << " size " << d.sw << (opaque ? " opaque" : "");
     }
+    }
+}
+
+// Renders a case with both kernel sets: they must agree pixel for pixel, and
+// match the reference (one level inside, two at the edges).
+void CheckBothKernels(const Case &c, unsigned seed, const std::string &what) {
+    std::mt19937 rng(seed);
+    const std::vector<uint8_t> px = RandomImagePixels(rng, c.w, c.h, c.opaqueImage);
+    const std::vector<uint8_t> bg = RandomImagePixels(rng, 80, 80, c.opaqueBackground);
+    std::vector<uint8_t> plain, simd;
+    {
+        KernelChoice k(false);
+        plain = Render(c, px, bg);
+    }
+    int worstInner, worstEdge, inner;
+    Compare(c, px, bg, plain, &worstInner, &worstEdge, &inner);
+    ASSERT_LE(worstInner, 1) << what << ": wholly covered pixels (" << inner << ")";
+    ASSERT_LE(worstEdge, 2) << what << ": edge pixels";
+    if (!QVCGSIMDAvailable()) return;
+    {
+        KernelChoice k(true);
+        simd = Render(c, px, bg);
+    }
+    for (size_t i = 0; i < plain.size(); ++i)
+        ASSERT_EQ(plain[i], simd[i]) << what << ": pixel " << (i % 320) / 4 << "," << i / 320;
+}
+
+TEST(DrawReference, UprightDrawsOfEveryWidthAgreeAndMatchTheReference) {
+    // Covered widths 1..40 give every length of a last partial block of eight
+    // columns and widths below eight. Enlargements draw neighbouring rows
+    // together from windows of eight source pixels; reductions read pairs
+    // or single pixels; a mirrored draw steps leftwards; whole columns with
+    // a threefold height mix copied and interpolated rows.
+    struct Kind {
+        float sx, sy, x, y;
+        bool mirror;
+    } kinds[] = {{2, 2, 3.25f, 2.5f, false}, {1.37f, 2.6f, 5.5f, 1.75f, false}, {0.6f, 0.8f, 2.75f, 3, false},
+                 {0.3f, 1.5f, 4, 0.5f, false},  {1, 3, 6, 4, false},               {1.8f, 1.2f, 7.5f, 2, true}};
+    unsigned seed = 1;
+    for (const Kind &k : kinds)
+        for (int width = 1; width <= 40; ++width)
+            for (bool opaque : {false, true}) {
+                Case c;
+                c.w = std::max(1, static_cast<int>(std::lround(width / k.sx)));
+                c.h = std::max(1, static_cast<int>(std::lround(60 / k.sy)));
+                c.opaqueImage = c.opaqueBackground = opaque;
+                c.ctm = k.mirror ? CGAffineTransformMake(-1, 0, 0, 1, 80, 0) : CGAffineTransformIdentity;
+                const float w = k.sx == 1 ? static_cast<float>(c.w) : width + 0.4f;
+                c.rect = CGRect{{k.x, k.y}, {w, c.h * k.sy}};
+                CheckBothKernels(c, ++seed, "scale " + std::to_string(k.sx) + " x " + std::to_string(k.sy) +
+                                                (k.mirror ? " mirrored" : "") + ", width " + std::to_string(width) +
+                                                (opaque ? ", opaque" : ""));
+            }
+}
+
+TEST(DrawReference, TurnedSpansOfEveryLengthAgreeAndMatchTheReference) {
+    // Slight turns make row spans of every length around multiples of eight.
+    unsigned seed = 1000;
+    for (float angle : {0.02f, -0.035f, 0.6f})
+        for (int width = 1; width <= 40; ++width)
+            for (bool opaque : {false, true}) {
+                Case c;
+                c.w = std::max(1, width * 2 / 3);
+                c.h = 30;
+                c.opaqueImage = c.opaqueBackground = opaque;
+                c.ctm = CGAffineTransformRotate(CGAffineTransformMakeTranslation(20, 15), angle);
+                c.rect = CGRect{{0.3f, 0.6f}, {width + 0.25f, 45}};
+                CheckBothKernels(c, ++seed, "angle " + std::to_string(angle) + ", width " + std::to_string(width) +
+                                                (opaque ? ", opaque" : ""));
+            }
+}
+
+TEST(DrawReference, RepeatedPlacementsGiveTheSamePixelsAsFreshOnes) {
+    // Frame after frame the renderer draws with one placement; a drawing must
+    // not depend on the one before it, whether that had the same placement
+    // with other pixels or an image of another width, or another placement
+    // of the same target columns.
+    std::mt19937 rng(5);
+    struct Image {
+        int w;
+        std::vector<uint8_t> px;
+    };
+    std::vector<Image> images;
+    for (int w : {50, 50, 54}) images.push_back({w, RandomImagePixels(rng, w, 30, false)});
+    const std::vector<uint8_t> bg = RandomImagePixels(rng, 80, 80, true);
+    struct Placement {
+        float x, scale;
+    } placements[] = {{-10.5f, 2}, {-20.25f, 3}}; // both cover columns 0..79
+    auto render = [&](const Image &im, const Placement &p) {
+        Case c;
+        c.w = im.w;
+        c.h = 30;
+        c.ctm = CGAffineTransformIdentity;
+        c.rect = CGRect{{p.x, 4}, {im.w * p.scale, 30 * p.scale}};
+        return Render(c, im.px, bg);
+    };
+    const Image small{3, RandomImagePixels(rng, 3, 3, true)};
+    for (bool simd : {false, true}) {
+        if (simd && !QVCGSIMDAvailable()) continue;
+        KernelChoice k(simd);
+        // Afresh: each after a drawing of another size.
+        std::vector<uint8_t> fresh[3][2];
+        for (int i = 0; i < 3; ++i)
+            for (int p = 0; p < 2; ++p) {
+                render(small, Placement{5, 1});
+                fresh[i][p] = render(images[i], placements[p]);
+            }
+        // In turn, every image in every placement, twice.
+        for (int round = 0; round < 2; ++round)
+            for (int i = 0; i < 3; ++i)
+                for (int p = 0; p < 2; ++p)
+                    ASSERT_EQ(render(images[i], placements[p]), fresh[i][p])
+                        << "image " << i << " placement " << p << (simd ? " (AVX2)" : "");
     }
 }
 
