@@ -112,7 +112,8 @@ struct Quad {
 
     // Area of the unit pixel square at (x, y) inside the quad.
     double Coverage(int x, int y) const {
-        Pt poly[12], next[12];
+        Pt bufA[12], bufB[12];
+        Pt *poly = bufA, *next = bufB;
         int n = 4;
         poly[0] = {double(x), double(y)};
         poly[1] = {double(x + 1), double(y)};
@@ -125,6 +126,12 @@ struct Quad {
         for (int e = 0; e < 4 && n > 0; ++e) {
             const Pt &a = p[e], &b = p[(e + 1) & 3];
             auto side = [&](const Pt &q) { return sign * ((b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x)); };
+            // An edge with the whole pixel on its inside cuts nothing (most
+            // edges, for a pixel on the quad's border).
+            const Pt corners[4] = {{double(x), double(y)}, {double(x + 1), double(y)}, {double(x + 1), double(y + 1)},
+                                   {double(x), double(y + 1)}};
+            if (side(corners[0]) >= 0 && side(corners[1]) >= 0 && side(corners[2]) >= 0 && side(corners[3]) >= 0)
+                continue;
             int m = 0;
             for (int i = 0; i < n; ++i) {
                 const Pt &s = poly[i], &t = poly[(i + 1) % n];
@@ -136,7 +143,7 @@ struct Quad {
                 }
             }
             n = m;
-            std::copy(next, next + n, poly);
+            std::swap(poly, next);
         }
         double a2 = 0;
         for (int i = 0; i < n; ++i) a2 += poly[i].x * poly[(i + 1) % n].y - poly[(i + 1) % n].x * poly[i].y;
