@@ -88,21 +88,23 @@ struct Quad {
         return true;
     }
 
-    // x extent of the part of the quad between heights y0 and y1.
-    bool StripExtent(double y0, double y1, double *l, double *r) const {
-        double lo = INFINITY, hi = -INFINITY, a, b;
+    // x extent of the part of the quad between heights y0 and y1, given the
+    // extents of the lines at y0 and y1 (null where the line misses).
+    bool StripExtent(double y0, double y1, double *l, double *r, const double *l0, const double *r0,
+                     const double *l1, const double *r1) const {
+        double lo = INFINITY, hi = -INFINITY;
         for (const Pt &q : p)
             if (q.y >= y0 && q.y <= y1) {
                 lo = std::min(lo, q.x);
                 hi = std::max(hi, q.x);
             }
-        if (LineExtent(y0, &a, &b)) {
-            lo = std::min(lo, a);
-            hi = std::max(hi, b);
+        if (l0) {
+            lo = std::min(lo, *l0);
+            hi = std::max(hi, *r0);
         }
-        if (LineExtent(y1, &a, &b)) {
-            lo = std::min(lo, a);
-            hi = std::max(hi, b);
+        if (l1) {
+            lo = std::min(lo, *l1);
+            hi = std::max(hi, *r1);
         }
         if (lo > hi) return false;
         *l = lo;
@@ -169,11 +171,16 @@ RowSpans ScanRow(const Quad &q, int row, int width, bool antialias) {
         }
         return s;
     }
-    if (!q.StripExtent(row, row + 1, &l, &r)) return s;
+    // The strip's extent from its corners and its two boundary lines (each
+    // line found once).
+    double l1, r1, l2, r2;
+    const bool top = q.LineExtent(row, &l1, &r1), bottom = q.LineExtent(row + 1, &l2, &r2);
+    if (!q.StripExtent(row, row + 1, &l, &r, top ? &l1 : nullptr, top ? &r1 : nullptr, bottom ? &l2 : nullptr,
+                       bottom ? &r2 : nullptr))
+        return s;
     s.xa = std::clamp(static_cast<int>(std::floor(l + kSnap)), 0, width);
     s.xb = std::clamp(static_cast<int>(std::ceil(r - kSnap)), s.xa, width);
-    double l1, r1, l2, r2;
-    if (q.LineExtent(row, &l1, &r1) && q.LineExtent(row + 1, &l2, &r2)) {
+    if (top && bottom) {
         const int f0 = static_cast<int>(std::ceil(std::max(l1, l2) - kSnap));
         const int f1 = static_cast<int>(std::floor(std::min(r1, r2) + kSnap));
         s.xf0 = std::clamp(f0, s.xa, s.xb);
