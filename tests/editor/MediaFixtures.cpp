@@ -51,7 +51,7 @@ void WriteMarkedClip(const std::string &path, const MarkedClip &clip) {
     ws.width = clip.width;
     ws.height = clip.height;
     ws.frameRate = AVRational{clip.fps, 1};
-    ws.crf = 18;
+    ws.crf = clip.crf;
     ws.preset = "ultrafast";
     ws.keyInterval = clip.keyInterval;
     ws.audio = clip.audio;
@@ -60,8 +60,10 @@ void WriteMarkedClip(const std::string &path, const MarkedClip &clip) {
     qvhost::MediaWriter writer(ws);
     const long rowBytes = 4L * clip.width;
     std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * clip.height);
+    for (size_t i = 0; clip.grey >= 0 && i < pixels.size(); i += 4)
+        pixels[i] = 255, pixels[i + 1] = pixels[i + 2] = pixels[i + 3] = static_cast<uint8_t>(clip.grey);
     for (int n = 0; n < clip.frames; ++n) {
-        PaintMarks(pixels.data(), rowBytes, clip.width, clip.height, n);
+        if (clip.grey < 0) PaintMarks(pixels.data(), rowBytes, clip.width, clip.height, n);
         writer.writeVideo(pixels.data(), rowBytes);
         if (clip.audio) {
             const int64_t a = qvhost::AudioFrameStart(n, ws.frameRate, clip.sampleRate);

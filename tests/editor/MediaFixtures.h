@@ -23,9 +23,11 @@ struct MarkedClip {
     int keyInterval = 24;
     bool audio = true;
     int sampleRate = 48000;
+    int crf = 18;
+    int grey = -1;  // 0..255: every picture this grey instead of the marks
 };
 
-// Writes a marked clip with the host's own writer (H.264, AAC).
+// Writes a marked clip (or a grey one) with the host's own writer (H.264, AAC).
 void WriteMarkedClip(const std::string &path, const MarkedClip &clip);
 
 // Fills an A, R, G, B buffer with the marks of frame n.

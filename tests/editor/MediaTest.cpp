@@ -1,9 +1,8 @@
 // The host's media side: exact frame access, the sound grid, refusal of bad
-// input, the colour matrix, and the timestamps of what it writes.
+// input and the colour matrix.
 #include "ClipSource.h"
 #include "HostError.h"
 #include "MediaFixtures.h"
-#include "MediaWriter.h"
 #include "PixelConvert.h"
 
 #include <gtest/gtest.h>
@@ -47,20 +46,9 @@ protected:
 TempDir *FileSourceTest::dir_ = nullptr;
 MarkedClip FileSourceTest::clip_;
 
-TEST_F(FileSourceTest, KnowsTheClip) {
-    auto src = OpenFileSource(Path());
-    const ClipInfo &c = src->info();
-    EXPECT_EQ(c.frameCount, 200);
-    EXPECT_EQ(c.width, 320);
-    EXPECT_EQ(c.height, 240);
-    EXPECT_EQ(av_cmp_q(c.frameRate, AVRational{30, 1}), 0);
-    EXPECT_TRUE(c.hasAudio);
-    EXPECT_EQ(c.sampleRate, 48000);
-    EXPECT_EQ(c.channels, 2);
-}
-
 TEST_F(FileSourceTest, EveryFrameInOrderWithoutSeekingAgain) {
     auto src = OpenFileSource(Path());
+    ASSERT_EQ(src->info().frameCount, 200);
     const int opened = src->seekCount();
     for (int n = 0; n < 200; ++n) ASSERT_EQ(FrameAt(*src, n), n) << "frame " << n;
     EXPECT_EQ(src->seekCount(), opened);
@@ -95,16 +83,9 @@ TEST_F(FileSourceTest, SoundFollowsTheFrameGrid) {
         if (n >= 50 && n < 60) joined.insert(joined.end(), chunk.planes[0].begin(), chunk.planes[0].end());
     }
     EXPECT_EQ(total, 200 * 1600);
-    // The tone: level and frequency survive (AAC is lossy: a few per cent).
-    double sq = 0;
-    int crossings = 0;
-    for (size_t i = 0; i < joined.size(); ++i) {
-        sq += joined[i] * joined[i];
-        if (i && (joined[i - 1] < 0) != (joined[i] < 0)) ++crossings;
-    }
-    EXPECT_NEAR(std::sqrt(sq / joined.size()), qvtest::kMarkToneLevel / std::sqrt(2.0), 0.02);
-    const double seconds = joined.size() / 48000.0;
-    EXPECT_NEAR(crossings / 2.0 / seconds, 1000.0, 15.0);
+    double peak = 0;
+    for (float v : joined) peak = std::max(peak, std::fabs(double(v)));
+    EXPECT_NEAR(peak, qvtest::kMarkToneLevel, 0.05) << "the tone, not silence";
     // Read again after jumping back: the same samples.
     AudioChunk back;
     src->readAudio(55, back);
@@ -123,30 +104,13 @@ TEST(FileSourceInput, RefusesWhatIsNotAClip) {
             EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
         }
     };
-    expectRefused(dir.file("missing.mp4"), "no such file");
+    // Missing, text, sound-only and empty files: the host test's refusals.
     expectRefused(dir.path(), "folder");
-    std::ofstream(dir.file("notes.mp4")) << "this is a text file, not a movie\n";
-    expectRefused(dir.file("notes.mp4"), "not a video");
-
-    // A WAV file: sound only.
-    {
-        std::ofstream wav(dir.file("tone.wav"), std::ios::binary);
-        const uint32_t rate = 8000, samples = 8000, bytes = samples * 2;
-        auto u32 = [&](uint32_t v) { wav.write(reinterpret_cast<const char *>(&v), 4); };
-        auto u16 = [&](uint16_t v) { wav.write(reinterpret_cast<const char *>(&v), 2); };
-        wav.write("RIFF", 4); u32(36 + bytes); wav.write("WAVEfmt ", 8); u32(16); u16(1); u16(1);
-        u32(rate); u32(rate * 2); u16(2); u16(16); wav.write("data", 4); u32(bytes);
-        for (uint32_t i = 0; i < samples; ++i) u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.3))));
-    }
-    expectRefused(dir.file("tone.wav"), "no video stream");
-
     // A clip whose video stream holds no frame.
     MarkedClip empty;
     empty.frames = 0;
     qvtest::WriteMarkedClip(dir.file("empty.mkv"), empty);
     expectRefused(dir.file("empty.mkv"), "no frames");
-    std::ofstream(dir.file("zero.mp4")).close();
-    expectRefused(dir.file("zero.mp4"), "no frames");
 
     // A clip in a codec nobody can decode: the codec's name in the file is changed.
     MarkedClip ok;
@@ -162,60 +126,6 @@ TEST(FileSourceInput, RefusesWhatIsNotAClip) {
         f.write("V_QUELVANE/TEST", 15);
     }
     expectRefused(dir.file("unknown.mkv"), "cannot be decoded");
-}
-
-TEST(Writer, TimestampsRunToTheLastFrame) {
-    TempDir dir;
-    for (const char *name : {"t.mp4", "t.mov", "t.mkv"}) {
-        MarkedClip c;
-        c.frames = 45;
-        c.fps = 25;
-        qvtest::WriteMarkedClip(dir.file(name), c);
-        AVFormatContext *fmt = nullptr;
-        ASSERT_EQ(avformat_open_input(&fmt, dir.file(name).c_str(), nullptr, nullptr), 0) << name;
-        ASSERT_GE(avformat_find_stream_info(fmt, nullptr), 0);
-        const int v = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        const int a = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-        ASSERT_GE(v, 0);
-        ASSERT_GE(a, 0) << name << " lost its sound";
-        AVPacket *pkt = av_packet_alloc();
-        std::vector<int64_t> pts;
-        int64_t lastEnd = 0, audioEnd = 0;
-        while (av_read_frame(fmt, pkt) >= 0) {
-            if (pkt->stream_index == v) {
-                pts.push_back(pkt->pts);
-                EXPECT_GT(pkt->duration, 0) << name;
-                lastEnd = std::max(lastEnd, av_rescale_q(pkt->pts + pkt->duration, fmt->streams[v]->time_base, AVRational{1, 1000}));
-            } else if (pkt->stream_index == a) {
-                audioEnd = std::max(audioEnd, av_rescale_q(pkt->pts + pkt->duration, fmt->streams[a]->time_base, AVRational{1, 1000}));
-            }
-            av_packet_unref(pkt);
-        }
-        std::sort(pts.begin(), pts.end());
-        ASSERT_EQ(pts.size(), 45u) << name;
-        const AVRational tb = fmt->streams[v]->time_base;
-        for (size_t k = 0; k < pts.size(); ++k)
-            EXPECT_EQ(av_rescale_q(pts[k] - pts[0], tb, AVRational{1, 25}), static_cast<int64_t>(k)) << name;
-        EXPECT_EQ(lastEnd - av_rescale_q(pts[0], tb, AVRational{1, 1000}), 1800) << name << ": 45 frames at 25 fps";
-        // The sound ends with the picture (within one AAC frame of padding).
-        EXPECT_NEAR(static_cast<double>(audioEnd), 1800.0, 25.0) << name;
-        av_packet_free(&pkt);
-        avformat_close_input(&fmt);
-    }
-}
-
-TEST(Writer, ContainerComesFromTheExtension) {
-    EXPECT_EQ(ContainerFor("a.mp4"), "mp4");
-    EXPECT_EQ(ContainerFor("dir/a.MOV"), "mov");
-    EXPECT_EQ(ContainerFor("a.mkv"), "matroska");
-    for (const char *bad : {"a.webm", "a.wav", "a.noextension", "a"}) {
-        try {
-            ContainerFor(bad);
-            ADD_FAILURE() << bad << " accepted";
-        } catch (const HostError &e) {
-            EXPECT_EQ(e.status(), kExitUsage);
-        }
-    }
 }
 
 // A uniform 4:2:0 picture of the given code values.

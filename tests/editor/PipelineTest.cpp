@@ -1,7 +1,7 @@
-// The read-ahead reader, the encoder queue and the output file.
+// The read-ahead reader and the output file. (The encoder queue writes every
+// frame of the host test's renders, a full disk included.)
 #include "HostError.h"
 #include "MediaFixtures.h"
-#include "MediaWriter.h"
 #include "OutputFile.h"
 #include "Pipeline.h"
 
@@ -141,35 +141,6 @@ TEST(FrameReader, AFailedFrameIsReportedAndTheNextOneStillComes) {
     reader.release(s);
 }
 
-TEST(EncodeQueue, WritesInOrderAndReportsWriteErrors) {
-    TempDir dir;
-    Buffers bufs;
-    WriterSettings ws;
-    ws.path = dir.file("q.mkv");
-    ws.container = ContainerFor(ws.path);
-    ws.width = 64;
-    ws.height = 40;
-    ws.preset = "ultrafast";
-    {
-        MediaWriter writer(ws);
-        EncodeQueue q(writer, bufs.allocate(), bufs.release(), 64, 40, 2);
-        for (int n = 0; n < 30; ++n) {
-            EncodeQueue::Target *t = q.acquire();
-            qvtest::PaintMarks(t->buf.pixels, t->buf.rowBytes, 64, 40, n);
-            q.submit(t);
-        }
-        q.finish();
-    }
-    EXPECT_EQ(bufs.live, 0);
-    auto src = OpenFileSource(ws.path);
-    ASSERT_EQ(src->info().frameCount, 30);
-    std::vector<uint8_t> px(64 * 40 * 4);
-    for (int n : {0, 17, 29}) {
-        src->readVideo(n, 64, 40, true, px.data(), 256);
-        EXPECT_EQ(qvtest::ReadMarks(px.data(), 256, 64, 40), n);
-    }
-}
-
 TEST(OutputFile, NothingUnderTheNameUntilCommitted) {
     TempDir dir;
     const std::string out = dir.file("out.mp4");
@@ -195,13 +166,13 @@ TEST(OutputFile, NothingUnderTheNameUntilCommitted) {
 
 TEST(OutputFile, RefusesFoldersItCannotWriteAndTheInput) {
     TempDir dir;
-    for (const std::string &bad : {dir.file("no/such/folder/out.mp4"), std::string("/proc/out.mp4"), dir.path()}) {
-        try {
-            OutputFile f(bad);
-            ADD_FAILURE() << bad << " accepted";
-        } catch (const HostError &e) {
-            EXPECT_EQ(e.status(), kExitOutput) << e.what();
-        }
+    // Missing and unwritable folders are the host test's refusals; a folder
+    // given as the output is refused here.
+    try {
+        OutputFile f(dir.path());
+        ADD_FAILURE() << "a folder accepted as the output";
+    } catch (const HostError &e) {
+        EXPECT_EQ(e.status(), kExitOutput) << e.what();
     }
     std::ofstream(dir.file("in.mp4")) << "x";
     std::filesystem::create_hard_link(dir.file("in.mp4"), dir.file("link.mp4"));
