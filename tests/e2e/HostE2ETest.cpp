@@ -3,22 +3,15 @@
 // are decoded and their pictures, fades and sound checked; bad input must
 // end with one line, a documented status and nothing under the output name.
 #include "ClipSource.h"
+#include "E2EProcess.h"
 #include "MediaFixtures.h"
-#include "MediaWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include <algorithm>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -27,112 +20,19 @@ extern "C" {
 namespace fs = std::filesystem;
 using qvtest::MarkedClip;
 using qvtest::TempDir;
+using qvtest::Bin;
+using qvtest::Host;
+using qvtest::Result;
+using qvtest::RunOptions;
+using qvtest::RunProgram;
 
 namespace {
-
-std::string Bin(const std::string &name) {
-    const char *dir = std::getenv("QUELVANE_BINARY_DIR");
-    return std::string(dir ? dir : ".") + "/bin/" + name;
-}
-
-struct Result {
-    int status = -1;
-    std::string err;
-};
-
-struct Options {
-    std::string prefs;        // XDG_CONFIG_HOME for the child
-    rlim_t fileLimit = 0;     // RLIMIT_FSIZE, 0: none
-    int interruptWhen = 0;    // send SIGINT once this many bytes are written under `watch`
-    std::string watchDir;
-};
-
-// Runs a program, standard error captured, and waits for it.
-Result RunProgram(const std::string &program, const std::vector<std::string> &args, const Options &o = {}) {
-    char errPath[] = "/tmp/quelvane-e2e-err-XXXXXX";
-    const int errFd = mkstemp(errPath);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(errFd, 2);
-        const int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        if (!o.prefs.empty()) setenv("XDG_CONFIG_HOME", o.prefs.c_str(), 1);
-        if (o.fileLimit) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit lim{o.fileLimit, o.fileLimit};
-            setrlimit(RLIMIT_FSIZE, &lim);
-        }
-        std::vector<char *> argv{const_cast<char *>(program.c_str())};
-        for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    if (o.interruptWhen > 0) {
-        // Wait until the render is under way, then interrupt it.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        bool sent = false;
-        while (!sent && std::chrono::steady_clock::now() < deadline) {
-            std::error_code ec;
-            for (const auto &e : fs::directory_iterator(o.watchDir, ec))
-                if (e.path().filename().string().find(".part") != std::string::npos &&
-                    fs::file_size(e.path(), ec) >= static_cast<uintmax_t>(o.interruptWhen)) {
-                    kill(pid, SIGINT);
-                    sent = true;
-                }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        EXPECT_TRUE(sent) << "the render never got under way";
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    Result r;
-    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    std::ifstream in(errPath);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    r.err = ss.str();
-    close(errFd);
-    unlink(errPath);
-    return r;
-}
-
-Result Host(const std::vector<std::string> &args, const Options &o = {}) {
-    std::vector<std::string> all{"-q"};
-    all.insert(all.end(), args.begin(), args.end());
-    return RunProgram(Bin("quelvane-host"), all, o);
-}
 
 std::vector<std::string> Listing(const std::string &dir) {
     std::vector<std::string> names;
     for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// A clip of one grey level with the marked clip's tone.
-void WriteGreyClip(const std::string &path, int frames, uint8_t grey) {
-    qvhost::WriterSettings ws;
-    ws.path = path;
-    ws.container = qvhost::ContainerFor(path);
-    ws.width = 320;
-    ws.height = 240;
-    ws.frameRate = AVRational{30, 1};
-    ws.crf = 10;
-    ws.preset = "ultrafast";
-    ws.audio = true;
-    qvhost::MediaWriter w(ws);
-    std::vector<uint8_t> px(320 * 240 * 4);
-    for (size_t i = 0; i < px.size(); i += 4) px[i] = 255, px[i + 1] = px[i + 2] = px[i + 3] = grey;
-    for (int n = 0; n < frames; ++n) {
-        w.writeVideo(px.data(), 320 * 4);
-        qvhost::AudioChunk chunk;
-        chunk.resize(2, 1600);
-        for (int i = 0; i < 1600; ++i)
-            chunk.planes[0][i] = chunk.planes[1][i] = static_cast<float>(0.5 * std::sin(2 * M_PI * 1000.0 * (n * 1600 + i) / 48000));
-        w.writeAudio(chunk);
-    }
-    w.finish();
 }
 
 struct Picture {
@@ -158,7 +58,9 @@ protected:
         MarkedClip c;
         c.frames = 100;
         qvtest::WriteMarkedClip(clips_->file("marked.mp4"), c);
-        WriteGreyClip(clips_->file("grey.mp4"), 100, 200);
+        c.grey = 200;
+        c.crf = 10;
+        qvtest::WriteMarkedClip(clips_->file("grey.mp4"), c);
     }
     static void TearDownTestSuite() {
         delete clips_;
@@ -168,13 +70,13 @@ protected:
 
     // Saved settings for the next renders, in this test's own preferences folder.
     void Prefs(const std::vector<std::string> &args) {
-        Options o;
+        RunOptions o;
         o.prefs = prefs.path();
         const Result r = RunProgram(Bin("quelvane-prefs"), args, o);
         ASSERT_EQ(r.status, 0) << r.err;
     }
     Result Render(const std::vector<std::string> &args) {
-        Options o;
+        RunOptions o;
         o.prefs = prefs.path();
         return Host(args, o);
     }
@@ -319,8 +221,6 @@ TEST_F(HostE2E, RangeSizeAndStill) {
 TEST_F(HostE2E, BadInputEndsWithOneLineAndLeavesNothing) {
     std::ofstream(out.file("notes.txt")) << "not a video\n";
     std::ofstream(out.file("empty.mp4")).close();
-    MarkedClip silent;
-    silent.frames = 5;
     const std::string wav = out.file("tone.wav");
     {
         std::ofstream f(wav, std::ios::binary);
@@ -361,7 +261,7 @@ TEST_F(HostE2E, BadInputEndsWithOneLineAndLeavesNothing) {
     };
     const auto before = Listing(out.path());
     for (const Case &c : cases) {
-        Options opt;
+        RunOptions opt;
         opt.prefs = prefs.path();
         opt.fileLimit = c.fileLimit;
         const Result r = Host(c.args, opt);
@@ -375,7 +275,7 @@ TEST_F(HostE2E, BadInputEndsWithOneLineAndLeavesNothing) {
 }
 
 TEST_F(HostE2E, InterruptedRenderLeavesNothing) {
-    Options o;
+    RunOptions o;
     o.prefs = prefs.path();
     o.interruptWhen = 20000;
     o.watchDir = out.path();
@@ -383,15 +283,6 @@ TEST_F(HostE2E, InterruptedRenderLeavesNothing) {
     EXPECT_EQ(r.status, 130) << r.err;
     EXPECT_NE(r.err.find("interrupted"), std::string::npos) << r.err;
     EXPECT_TRUE(Listing(out.path()).empty());
-}
-
-TEST_F(HostE2E, HelpAndInfo) {
-    Result r = RunProgram(Bin("quelvane-host"), {"--help"});
-    EXPECT_EQ(r.status, 0);
-    Options o;
-    o.prefs = prefs.path();
-    r = Host({"info"}, o);
-    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 }  // namespace
