@@ -74,8 +74,6 @@ TEST(CFBundle, CreatedBundlesAnswerInfoAndResourceURLs) {
 
     EXPECT_EQ(TakePath(CFBundleCopyResourceURL(b, CFSTR("manual"), CFSTR("pdf"), nullptr)),
               folder + "/Contents/Resources/manual.pdf");
-    EXPECT_EQ(TakePath(CFBundleCopyResourceURL(b, CFSTR("manual.pdf"), nullptr, nullptr)),
-              folder + "/Contents/Resources/manual.pdf");
     EXPECT_EQ(TakePath(CFBundleCopyResourceURL(b, CFSTR("help"), CFSTR(".txt"), nullptr)),
               folder + "/Contents/Resources/en.lproj/help.txt");
     EXPECT_EQ(TakePath(CFBundleCopyResourceURL(b, CFSTR("quelvane"), CFSTR("nib"), CFSTR("nibs"))),

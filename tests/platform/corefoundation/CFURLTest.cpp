@@ -46,8 +46,6 @@ TEST(CFURL, FilePathsArePercentEncodedAndDecodedBack) {
     EXPECT_FALSE(CFURLGetFileSystemRepresentation(u, true, buf, 10)) << "too small a buffer";
     EXPECT_EQ(Take(CFURLCopyLastPathComponent(u)), "Ärger #2 100%.mov");
     EXPECT_EQ(Take(CFURLCopyPathExtension(u)), "mov");
-    EXPECT_EQ(Take(CFURLCopyScheme(u)), "file");
-    EXPECT_FALSE(CFURLHasDirectoryPath(u));
     EXPECT_EQ(CFURLCopyFileSystemPath(u, kCFURLHFSPathStyle), nullptr);
     CFRelease(u);
 
@@ -128,7 +126,6 @@ TEST(CFURL, TextIsValidatedAndResolvedAgainstABase) {
         CFURLRef r = CFURLCreateWithString(nullptr, s, base);
         ASSERT_NE(r, nullptr) << rel;
         EXPECT_EQ(Text(CFURLGetString(r)), rel) << "a relative URL keeps its own text";
-        EXPECT_EQ(CFURLGetBaseURL(r), base);
         CFURLRef abs = CFURLCopyAbsoluteURL(r);
         EXPECT_EQ(Text(CFURLGetString(abs)), expected) << rel;
         CFRelease(abs);
