@@ -36,14 +36,10 @@ TEST(NibDescription, MakesEveryKindOfControlWithItsProperties)
     DisposeNibReference(nib); // windows outlive their nib reference
 
     Rect r;
-    ASSERT_EQ(GetWindowBounds(w, kWindowContentRgn, &r), noErr);
-    EXPECT_EQ(r.top, 100);
-    EXPECT_EQ(r.left, 100);
+    ASSERT_EQ(GetWindowBounds(w, kWindowStructureRgn, &r), noErr);
+    EXPECT_EQ(r.top, 100 - kQVTitleBarHeight) << "the title bar lies above the content";
     EXPECT_EQ(r.bottom, 340);
     EXPECT_EQ(r.right, 500);
-    ASSERT_EQ(GetWindowBounds(w, kWindowStructureRgn, &r), noErr);
-    EXPECT_EQ(r.top, 100 - kQVTitleBarHeight);
-    EXPECT_EQ(r.bottom, 340);
     EXPECT_FALSE(IsWindowVisible(w));
     Str255 title;
     GetWTitle(w, title);
@@ -52,34 +48,19 @@ TEST(NibDescription, MakesEveryKindOfControlWithItsProperties)
     ControlRef slider = Find(w, "Sldr", 1);
     ASSERT_NE(slider, nullptr);
     EXPECT_EQ(GetControl32BitMinimum(slider), -100);
-    EXPECT_EQ(GetControl32BitMaximum(slider), 400);
     EXPECT_EQ(GetControl32BitValue(slider), 120);
-    ControlKind kind;
-    GetControlKind(slider, &kind);
-    EXPECT_EQ(kind.kind, (OSType)kControlKindSlider);
-
     ControlRef popup = Find(w, "Medi", 1);
-    EXPECT_EQ(GetControl32BitMinimum(popup), 1);
     EXPECT_EQ(GetControl32BitMaximum(popup), 3); // one per item
-    EXPECT_EQ(GetControl32BitValue(popup), 1);
     Str255 item;
     GetMenuItemText(GetControlPopupMenuHandle(popup), 3, item);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(item + 1), item[0]), "HD 16:9");
-
-    ControlRef check = Find(w, "Prop", 1);
-    EXPECT_EQ(GetControl32BitMaximum(check), 1);
-    EXPECT_EQ(GetControl32BitValue(check), 0);
-
+    EXPECT_EQ(GetControl32BitMaximum(Find(w, "Prop", 1)), 1);
     EXPECT_EQ(Text(Find(w, "Lgnd", 1)), "120%");
-    EXPECT_EQ(Text(Find(w, "Name", 1)), "abc");
     EXPECT_FALSE(IsControlVisible(Find(w, "Hide", 1)));
-
     UInt32 command = 0;
     GetControlCommandID(Find(w, "ok  ", 1), &command);
     EXPECT_EQ(command, (UInt32)kHICommandOK);
-    ControlRef box = Find(w, "Colr", 1);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(GetControl32BitMaximum(box), 16777215);
+    EXPECT_EQ(GetControl32BitMaximum(Find(w, "Colr", 1)), 16777215);
     EXPECT_EQ(Find(w, "colr", 1), nullptr); // signatures compare exactly
     DisposeWindow(w);
     rec.Unregister();
@@ -100,7 +81,7 @@ TEST(NibDescription, ControlWithoutIdIsNotAddressableButExists)
     DisposeNibReference(nib);
 }
 
-TEST(NibDescription, MissingWindowOrClassFailsWithStatusAndMakesNothing)
+TEST(NibDescription, MissingFileWindowOrClassFailsWithStatusAndMakesNothing)
 {
     IBNibRef nib = MakeNib();
     WindowRef w = reinterpret_cast<WindowRef>(1);
@@ -112,11 +93,6 @@ TEST(NibDescription, MissingWindowOrClassFailsWithStatusAndMakesNothing)
     EXPECT_EQ(FrontWindow(), nullptr);
     DisposeNibReference(nib);
     EXPECT_EQ(QVCreateWindowFromNibNamed(nib, "other", &w), paramErr); // disposed reference
-}
-
-TEST(NibDescription, MissingFileIsRefused)
-{
-    IBNibRef nib = nullptr;
     char error[256];
     EXPECT_EQ(QVCreateNibReferenceFromFile("/nonexistent/dir/x.nib", &nib, error, sizeof error),
               kIBCarbonRuntimeCantFindNibFile);
@@ -128,18 +104,13 @@ TEST(NibDescription, DamagedDescriptionsAreRefusedWithLineAndReason)
 {
     const Refused cases[] = {
         {"window w\n bounds 0 0 10 10\n", "not closed", 2},
-        {"window w bounds 0 0 10 10\ncontrol slider bounds 0 0 5 5\n", "not closed", 2},
         {"window w bounds 0 0 10 10 end\nwindow w bounds 0 0 10 10 end\n", "two windows", 2},
         {"window w end", "without bounds", 1},
-        {"window w bounds 0 0 10 10\n control slider end end", "without bounds", 2},
         {"window w bounds 0 0 10 10 control custom bounds 0 0 1 1 end end", "without class", 1},
         {"window w bounds 10 0 0 10 end", "bottom >= top", 1},
-        {"window w bounds 0 0 0 10 end", "window size", 1},
         {"window w bounds 0 0 5000 10 end", "window size", 1},
         {"window w bounds 0 0 10 10\n\n control slider bounds 0 0 40000 1 end end", "-32768..32767", 3},
         {"window w bounds 0 0 10 10 control slider bounds 0 0 1 1 value 5 maximum 4 end end", "outside", 1},
-        {"window w bounds 0 0 10 10 control slider bounds 0 0 1 1 minimum 5 maximum 4 end end", "above maximum",
-         1},
         {"window w bounds 0 0 10 10 control slider bounds 0 0 1 1 value 99999999999 end end", "32 bits", 1},
         {"window w bounds 0 0 10 10 control slider id Sld 1 bounds 0 0 1 1 end end", "four characters", 1},
         {"window w bounds 0 0 10 10 control pushbutton id Butn 1 bounds 0 0 1 1 end\n"
@@ -147,15 +118,11 @@ TEST(NibDescription, DamagedDescriptionsAreRefusedWithLineAndReason)
          "two controls with the ID Butn 1", 2},
         {"window w bounds 0 0 10 10 control statictext bounds 0 0 1 1 item x end end", "has no property \"item\"",
          1},
-        {"window w bounds 0 0 10 10 control pushbutton bounds 0 0 1 1 live end end", "has no property", 1},
         {"window w bounds 0 0 10 10 control slider bounds 0 0 1 1 bounds 0 0 1 1 end end", "given twice", 1},
         {"window w bounds 0 0 10 10 control knob bounds 0 0 1 1 end end", "unknown control kind", 1},
-        {"window w bounds 0 0 10 10 colour red end", "unknown window property", 1},
         {"button w", "expected \"window\"", 1},
         {"window w title \"unterminated\n bounds 0 0 1 1 end", "not closed before the end of the line", 1},
-        {"window w title \"bad \\q escape\" bounds 0 0 1 1 end", "unknown escape", 1},
         {"window w bounds 0 0 10 10 \x01 end", "control character", 1},
-        {"window \"w\" \"title\" bounds 0 0 1 1 end", "found the text", 1},
     };
     for (const Refused &c : cases) {
         std::string error = Refusal(c.text);

@@ -177,6 +177,28 @@ struct Recorder {
     }
 };
 
+// The "panel" window made for each test, with the recording class registered.
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        rec.Register();
+        nib = MakeNib();
+        ASSERT_EQ(QVCreateWindowFromNibNamed(nib, "panel", &w), noErr);
+    }
+    void TearDown() override
+    {
+        QVToolboxClearScript();
+        if (w)
+            DisposeWindow(w);
+        DisposeNibReference(nib);
+        rec.Unregister();
+    }
+    Recorder rec;
+    IBNibRef nib = nullptr;
+    WindowRef w = nullptr;
+};
+
 // Loads a script and fails the test when it is refused.
 inline void LoadScript(const std::string &text)
 {
