@@ -368,20 +368,6 @@ struct RowPlan {
     int s0 = 0, s1 = 0; // columns whose taps all lie inside the source
 };
 
-// Working memory of the upright path, kept per thread from one drawing to
-// the next: a video is drawn frame after frame with the same placement, so
-// the column map is usually the previous one.
-struct UprightScratch {
-    int64_t Bu = 0, Du = 0; // what the column map was made for
-    int f0 = 0, n = -1, width = 0;
-    std::vector<int32_t> xa, xb, window, windowIndex;
-    std::vector<int16_t> fx, weights;
-    std::vector<int16_t> h0, h1;
-    std::vector<std::pair<int, int>> done;
-    std::vector<RowPlan> plans;
-};
-thread_local UprightScratch tScratch;
-
 struct ImageDraw {
     const Surface &dst;
     const Source &src;
@@ -392,7 +378,7 @@ struct ImageDraw {
     bool simpleOver; // normal mode, full alpha, bilinear: the kernels composite themselves
     bool kernelsFit; // positions step small enough for the span kernels
     std::vector<uint8_t> samples;
-    std::vector<RowPlan> &plans = tScratch.plans; // rows r0 .. r1 - 1
+    std::vector<RowPlan> plans; // rows r0 .. r1 - 1
     int r0 = 0, r1 = 0;
 
     ImageDraw(const Surface &d, const Source &s, const Affine &m, const Paint &p, const Affine &inverse)
@@ -541,56 +527,43 @@ struct ImageDraw {
         // the weight does not matter).
         const int n = f1 - f0, w = src.width, blocks = BlockCount(n);
         const int c0 = f0, c1 = f1;
-        UprightScratch &t = tScratch;
-        if (t.Bu != first.Bu || t.Du != first.Du || t.f0 != f0 || t.n != n || t.width != w) {
-            t.Bu = first.Bu, t.Du = first.Du, t.f0 = f0, t.n = n, t.width = w;
-            t.xa.resize(n);
-            t.xb.resize(n);
-            t.fx.resize(n);
-            t.window.resize(blocks);
-            t.windowIndex.assign(static_cast<size_t>(blocks) * 8, 0);
-            t.weights.assign(static_cast<size_t>(blocks) * 32, 0);
-            int32_t *xa = t.xa.data(), *xb = t.xb.data(), *window = t.window.data(), *windowIndex = t.windowIndex.data();
-            int16_t *fx = t.fx.data(), *weights = t.weights.data();
-            for (int c = c0; c < c1; ++c) {
-                int64_t U, V;
-                FixedPosition(first, c, &U, &V);
-                xa[c - c0] = static_cast<int32_t>(std::clamp<int64_t>(U >> 16, 0, w - 1));
-                xb[c - c0] = static_cast<int32_t>(std::clamp<int64_t>((U >> 16) + 1, 0, w - 1));
-                fx[c - c0] = static_cast<int16_t>((U & 0xFFFF) >> 1);
+        std::vector<int32_t> xa(n), xb(n), window(blocks), windowIndex(static_cast<size_t>(blocks) * 8, 0);
+        std::vector<int16_t> fx(n), weights(static_cast<size_t>(blocks) * 32, 0);
+        for (int c = c0; c < c1; ++c) {
+            int64_t U, V;
+            FixedPosition(first, c, &U, &V);
+            xa[c - c0] = static_cast<int32_t>(std::clamp<int64_t>(U >> 16, 0, w - 1));
+            xb[c - c0] = static_cast<int32_t>(std::clamp<int64_t>((U >> 16) + 1, 0, w - 1));
+            fx[c - c0] = static_cast<int16_t>((U & 0xFFFF) >> 1);
+        }
+        // Per block: for enlargements, eight neighbouring columns read at most
+        // eight neighbouring source pixels, which the kernels load at once.
+        for (int g = 0; g < blocks; ++g) {
+            const int start = BlockStart(n, g), len = std::min(8, n - start);
+            int32_t lo = xa[start], hi = xb[start];
+            bool pairs = true;
+            for (int k = 0; k < len; ++k) {
+                const int j = start + k;
+                lo = std::min(lo, xa[j]);
+                hi = std::max(hi, xb[j]);
+                pairs = pairs && xb[j] == xa[j] + 1;
+                std::fill_n(weights.data() + g * 32 + BlockSlot(k) * 4, 4, fx[j]);
             }
-            // Per block: for enlargements, eight neighbouring columns read at most
-            // eight neighbouring source pixels, which the kernels load at once.
-            for (int g = 0; g < blocks; ++g) {
-                const int start = BlockStart(n, g), len = std::min(8, n - start);
-                int32_t lo = xa[start], hi = xb[start];
-                bool pairs = true;
-                for (int k = 0; k < len; ++k) {
-                    const int j = start + k;
-                    lo = std::min(lo, xa[j]);
-                    hi = std::max(hi, xb[j]);
-                    pairs = pairs && xb[j] == xa[j] + 1;
-                    std::fill_n(weights + g * 32 + BlockSlot(k) * 4, 4, fx[j]);
-                }
-                if (len == 8 && w >= 8 && hi - lo <= 7) {
-                    const int32_t base = std::min(lo, w - 8);
-                    window[g] = base;
-                    for (int k = 0; k < 8; ++k)
-                        windowIndex[g * 8 + k] = (xa[start + k] - base) | (xb[start + k] - base) << 8;
-                } else {
-                    window[g] = pairs && len == 8 ? ColumnMap::kPairs : ColumnMap::kOneByOne;
-                }
+            if (len == 8 && w >= 8 && hi - lo <= 7) {
+                const int32_t base = std::min(lo, w - 8);
+                window[g] = base;
+                for (int k = 0; k < 8; ++k)
+                    windowIndex[g * 8 + k] = (xa[start + k] - base) | (xb[start + k] - base) << 8;
+            } else {
+                window[g] = pairs && len == 8 ? ColumnMap::kPairs : ColumnMap::kOneByOne;
             }
         }
-        const ColumnMap cm{t.xa.data(), t.xb.data(), t.weights.data(), t.window.data(), t.windowIndex.data()};
-        std::vector<int16_t> &h0 = t.h0, &h1 = t.h1;
-        h0.resize(static_cast<size_t>(blocks) * 32);
-        h1.resize(static_cast<size_t>(blocks) * 32);
+        const ColumnMap cm{xa.data(), xb.data(), weights.data(), window.data(), windowIndex.data()};
+        std::vector<int16_t> h0(static_cast<size_t>(blocks) * 32), h1(static_cast<size_t>(blocks) * 32);
         int64_t row0 = -1, row1 = -1; // source rows held in h0, h1
         bool opaque0 = false, opaque1 = false;
         const int64_t last = src.height - 1;
-        std::vector<std::pair<int, int>> &done = t.done; // columns drawn per row
-        done.assign(rb - ra, {0, 0});
+        std::vector<std::pair<int, int>> done(rb - ra, {0, 0}); // columns drawn per row
         // The two source rows and the weight of a target row, and whether it
         // is a copy.
         struct Taps {
@@ -685,7 +658,6 @@ struct ImageDraw {
                 p.spans = ScanRow(quad, r, dst.width, paint.antialias);
                 if (interior) inner = &p.spans;
             }
-            p.s0 = p.s1 = 0;
             if (!kernelsFit) continue;
             if (upright) {
                 const int64_t K = p.map.Bv + 32768;
