@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 namespace dlgtest {
 
@@ -93,55 +92,6 @@ ControlRef Find(WindowRef window, const char *signature, SInt32 id)
     ControlRef control = nullptr;
     GetControlByID(window, &cid, &control);
     return control;
-}
-
-namespace {
-void Put16(std::string &out, UInt32 v)
-{
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string &out, UInt32 v)
-{
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-} // namespace
-
-bool WriteBMPRows(const std::string &path, int width, int height, const std::vector<UInt32> &pixels)
-{
-    const UInt32 rowBytes = (static_cast<UInt32>(width) * 3 + 3) & ~3u;
-    const UInt32 dataSize = rowBytes * static_cast<UInt32>(height);
-    std::string out;
-    out += "BM";
-    Put32(out, 54 + dataSize);
-    Put32(out, 0);
-    Put32(out, 54);
-    Put32(out, 40);
-    Put32(out, static_cast<UInt32>(width));
-    Put32(out, static_cast<UInt32>(height)); // bottom-up rows
-    Put16(out, 1);
-    Put16(out, 24);
-    Put32(out, 0);
-    Put32(out, dataSize);
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, 0);
-    Put32(out, 0);
-    for (int v = height - 1; v >= 0; --v) {
-        std::string row;
-        for (int h = 0; h < width; ++h) {
-            const UInt32 rgb = pixels[static_cast<size_t>(v) * width + h];
-            row.push_back(static_cast<char>(rgb & 0xFF));
-            row.push_back(static_cast<char>((rgb >> 8) & 0xFF));
-            row.push_back(static_cast<char>((rgb >> 16) & 0xFF));
-        }
-        row.resize(rowBytes, '\0');
-        out += row;
-    }
-    std::ofstream file(path, std::ios::binary);
-    file.write(out.data(), static_cast<std::streamsize>(out.size()));
-    return static_cast<bool>(file);
 }
 
 } // namespace dlgtest

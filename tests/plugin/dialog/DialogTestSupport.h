@@ -1,6 +1,6 @@
 // DialogTestSupport.h: small helpers shared by the dialog tests: windows
 // from description texts, pixels of ports and buffers, texts of controls,
-// Pascal strings, test images.
+// Pascal strings, test images and image files.
 #ifndef QUELVANE_DIALOGTESTSUPPORT_H
 #define QUELVANE_DIALOGTESTSUPPORT_H
 
@@ -10,6 +10,7 @@
 #include "toolbox/Controls.h"
 #include "toolbox/MacWindows.h"
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -38,10 +39,9 @@ void S2P(const std::string &text, Str255 out);
 std::string ControlText(ControlRef control);
 ControlRef Find(WindowRef window, const char *signature, SInt32 id);
 
-// Writes a 24-bit BMP file of width x height pixels, pixel (h, v) =
-// pattern(h, v) -> 0xRRGGBB; false when it cannot be written.
-template <class F> bool WriteBMP(const std::string &path, int width, int height, F pattern);
-bool WriteBMPRows(const std::string &path, int width, int height, const std::vector<UInt32> &pixels);
+// Writes a binary Netpbm (PPM) image file of width x height pixels, pixel
+// (h, v) = pattern(h, v) -> 0xRRGGBB; false when it cannot be written.
+template <class F> bool WritePPM(const std::string &path, int width, int height, F pattern);
 
 // ---- templates --------------------------------------------------------------
 
@@ -74,13 +74,16 @@ template <class F> CGImageRef MakeImage(int width, int height, F pattern)
     return QVCGImageCreateWithARGB(width, height, static_cast<size_t>(width) * 4, pixels.data());
 }
 
-template <class F> bool WriteBMP(const std::string &path, int width, int height, F pattern)
+template <class F> bool WritePPM(const std::string &path, int width, int height, F pattern)
 {
-    std::vector<UInt32> pixels(static_cast<size_t>(width) * height);
+    std::string out = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
     for (int v = 0; v < height; ++v)
         for (int h = 0; h < width; ++h)
-            pixels[static_cast<size_t>(v) * width + h] = pattern(h, v);
-    return WriteBMPRows(path, width, height, pixels);
+            for (int shift : {16, 8, 0})
+                out.push_back(static_cast<char>(pattern(h, v) >> shift));
+    std::ofstream file(path, std::ios::binary);
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+    return static_cast<bool>(file);
 }
 
 } // namespace dlgtest

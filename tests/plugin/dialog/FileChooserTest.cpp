@@ -10,6 +10,7 @@
 #include "toolbox/ToolboxFrontEnd.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -60,84 +61,75 @@ protected:
     Str255 prompt = {6, 'C', 'h', 'o', 'o', 's', 'e'};
 };
 
-TEST_F(Files, OpenDialogGivesTheFirstChosenFileOrLeavesItsArgumentAlone)
+TEST_F(Files, DialogsGiveTheChosenFileOrLeaveTheirArgumentAlone)
 {
-    const std::string a = MakeFile("a.png"), b = MakeFile("b.png");
-    Answer("file \"" + a + "\" \"" + b + "\"\n");
-    FSSpec chosen = Sentinel();
-    EXPECT_TRUE(EasyNavGetFile(prompt, cAnyFileType, cAnyFileType, true, chosen));
-    EXPECT_TRUE(Same(chosen, SpecOf(a)));
-
-    // Cancelled, unanswered, or a path that names no file: nothing chosen.
-    for (const std::string &answer : {std::string("file cancel\n"), std::string(),
-                                      "file \"" + folder + "/missing/none.png\"\n"}) {
-        QVToolboxClearScript();
-        if (!answer.empty())
-            Answer(answer);
-        chosen = Sentinel();
-        EXPECT_FALSE(EasyNavGetFile(prompt, QV_FOURCC('J', 'P', 'E', 'G'), cAnyFileType, false, chosen)) << answer;
-        EXPECT_TRUE(Same(chosen, Sentinel())) << answer;
-    }
-}
-
-TEST_F(Files, SaveDialogTellsWhetherTheFileIsReplaced)
-{
-    const std::string existing = MakeFile("old.mov");
+    const std::string a = MakeFile("a.png"), b = MakeFile("b.png"), existing = MakeFile("old.mov");
+    struct Case {
+        std::string answer; // "" : no answer at all
+        bool open;          // open dialog, else save
+        std::string chosen; // "" : nothing chosen
+        bool replacing;
+    } cases[] = {
+        {"file \"" + a + "\" \"" + b + "\"\n", true, a, false}, // the first of several
+        {"file cancel\n", true, "", false},
+        {"", true, "", false},
+        {"file \"" + folder + "/missing/none.png\"\n", true, "", false}, // names no file
+        {"file \"" + existing + "\"\n", false, existing, true},
+        {"file \"" + folder + "/new.mov\"\n", false, folder + "/new.mov", false},
+        {"file cancel\n", false, "", false},
+    };
     Str255 name = {7, 'n', 'e', 'w', '.', 'm', 'o', 'v'};
-    FSSpec spec = Sentinel();
-    Boolean replacing = true;
-    Answer("file \"" + folder + "/new.mov\"\n");
-    EXPECT_TRUE(EasyNavPutFile(prompt, name, QV_FOURCC('M', 'o', 'o', 'V'), QV_FOURCC('T', 'V', 'O', 'D'), spec,
-                               replacing));
-    EXPECT_FALSE(replacing);
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(spec.name + 1), spec.name[0]), "new.mov");
-    Answer("file \"" + existing + "\"\n");
-    EXPECT_TRUE(EasyNavPutFile(prompt, name, 0, 0, spec, replacing));
-    EXPECT_TRUE(replacing);
-    EXPECT_TRUE(Same(spec, SpecOf(existing)));
-    FSSpec untouched = Sentinel();
-    Answer("file cancel\n");
-    EXPECT_FALSE(EasyNavPutFile(prompt, name, 0, 0, untouched, replacing));
-    EXPECT_TRUE(Same(untouched, Sentinel()));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.answer);
+        QVToolboxClearScript();
+        if (!c.answer.empty())
+            Answer(c.answer);
+        FSSpec chosen = Sentinel();
+        Boolean replacing = !c.replacing;
+        const bool ok = c.open ? EasyNavGetFile(prompt, cAnyFileType, cAnyFileType, true, chosen)
+                               : EasyNavPutFile(prompt, name, QV_FOURCC('M', 'o', 'o', 'V'), 0, chosen, replacing);
+        EXPECT_EQ(ok, !c.chosen.empty());
+        if (c.chosen.empty()) {
+            EXPECT_TRUE(Same(chosen, Sentinel()));
+            continue;
+        }
+        char path[1024];
+        ASSERT_EQ(QVFSSpecGetPath(&chosen, path, sizeof path), noErr);
+        EXPECT_EQ(path, c.chosen);
+        if (!c.open) {
+            EXPECT_EQ(replacing, c.replacing);
+        }
+    }
 }
 
 TEST_F(Files, SelectionListsKeepTheFirstFourAndStopAtADamagedItem)
 {
-    AEDescList list;
-    ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
     std::vector<FSSpec> specs;
-    for (int i = 1; i <= 6; ++i) {
+    for (int i = 1; i <= 6; ++i)
         specs.push_back(SpecOf(MakeFile("f" + std::to_string(i))));
-        ASSERT_EQ(AEPutPtr(&list, 0, typeFSS, &specs.back(), sizeof(FSSpec)), noErr);
-    }
-    FileList files;
-    std::memset(&files, 0, sizeof files);
-    EXPECT_EQ(AEDescListToFileList(list, files), noErr);
-    EXPECT_EQ(files.Count, 6) << "all are counted";
-    for (int i = 0; i < cMaxFilesInList; ++i)
-        EXPECT_TRUE(Same(files.Spec[i], specs[i])) << i;
-    AEDisposeDesc(&list);
-
-    ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
-    AEPutPtr(&list, 0, typeFSS, &specs[0], sizeof(FSSpec));
-    AEPutPtr(&list, 0, typeFSS, &specs[1], sizeof(FSSpec));
     const char text[] = "not a file";
-    AEPutPtr(&list, 0, QV_FOURCC('T', 'E', 'X', 'T'), text, sizeof text);
-    AEPutPtr(&list, 0, typeFSS, &specs[2], sizeof(FSSpec));
-    EXPECT_NE(AEDescListToFileList(list, files), noErr);
-    EXPECT_EQ(files.Count, 2) << "read up to the bad item";
-    EXPECT_TRUE(Same(files.Spec[1], specs[1]));
-    AEDisposeDesc(&list);
-
+    FileList files;
+    for (int damagedAt : {-1, 2}) {
+        AEDescList list;
+        ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
+        for (int i = 0; i < 6; ++i)
+            if (i == damagedAt)
+                AEPutPtr(&list, 0, QV_FOURCC('T', 'E', 'X', 'T'), text, sizeof text);
+            else
+                AEPutPtr(&list, 0, typeFSS, &specs[i], sizeof(FSSpec));
+        std::memset(&files, 0, sizeof files);
+        EXPECT_EQ(AEDescListToFileList(list, files) == noErr, damagedAt < 0);
+        EXPECT_EQ(files.Count, damagedAt < 0 ? 6 : damagedAt) << "all counted, or read up to the bad item";
+        for (int i = 0; i < std::min<int>(files.Count, cMaxFilesInList); ++i)
+            EXPECT_TRUE(Same(files.Spec[i], specs[i])) << i;
+        AEDisposeDesc(&list);
+    }
     AEDesc notAList;
     AEInitializeDesc(&notAList);
     EXPECT_NE(AEDescListToFileList(notAList, files), noErr);
     EXPECT_EQ(files.Count, 0);
-}
 
-TEST_F(Files, CancelledPictureChoiceGivesNoPictureAndTheDummyName)
-{
-    Str255 name = {3, 'o', 'l', 'd'};
+    Str255 name = {3, 'o', 'l', 'd'}; // a cancelled picture choice: no picture, the dummy name
     Answer("file cancel\n");
     EXPECT_EQ(LoadPictureFile(name), nullptr);
     EXPECT_EQ(P2S(name), "Dummy");

@@ -1,7 +1,12 @@
-// The window and control helpers: the neutral answers for missing controls,
-// edit texts and their limits, popup look-ups, commands as
-// text and posted commands, block copies, nib windows of the bundle (and how
-// a missing bundle, nib or window ends the process).
+// The settings window's helpers and custom controls, headless, on one test
+// window: the neutral answers for missing controls, edit texts and their
+// limits, popup look-ups, commands as text and posted commands, block copies;
+// the preview at half size with its frame, the colour box and the picture
+// box drawn into the window's port (inactive, disabled and pressed too), the
+// colour box's click through the colour picker, the picture-proportion rule
+// in the preview's pixel grid (the pictures' orientations are covered by the
+// session tests); nib windows of the bundle, and how a missing bundle, nib or
+// window ends the process.
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
@@ -10,7 +15,7 @@
 #include "dialog/colorCTRL.h"
 #include "dialog/dlgUtils.h"
 #include "dialog/pictCTRL.h"
-#include "engine/PluginDefines.h"
+#include "engine/DataHandling.h"
 #include "memory/MacMemory.h"
 #include "toolbox/Alerts.h"
 #include "toolbox/TextUtils.h"
@@ -18,6 +23,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <vector>
 
 using namespace dlgtest;
 
@@ -25,59 +32,88 @@ namespace {
 
 const char kPanel[] = R"(
 window panel
-    title "Helpers"
-    bounds 100 100 300 500
+    title "Panel"
+    bounds 100 100 400 920
+    control custom
+        id Clip 1
+        bounds 10 10 250 370
+        class "com.dranwick.quillor.clip"
+        minimum 0
+        maximum 1
+    end
+    control custom
+        id Colr 1
+        bounds 10 400 50 460
+        class "com.dranwick.quillor.color"
+        minimum 0
+        maximum 16777215
+        command Col1
+    end
+    control custom
+        id Pict 1
+        bounds 100 400 200 600
+        class "com.dranwick.quillor.imageCTRL"
+        minimum 0
+        maximum 1
+        command Pict
+    end
     control popup
         id Popu 1
-        bounds 10 10 34 200
+        bounds 10 620 34 810
         item "Alpha"
         item "Beta"
         item "Alpha"
         item "beta"
     end
-    control popup
-        id Empt 1
-        bounds 40 10 64 200
-    end
-    control edittext
-        id Edit 1
-        bounds 100 10 120 200
-        text "42 apples"
-    end
-    control statictext
-        id Stat 1
-        bounds 130 10 150 200
-        text "before"
-    end
-    control slider
-        id Sldr 1
-        bounds 160 10 180 200
-        minimum -10
-        maximum 10
-    end
+    control popup id Empt 1 bounds 40 620 64 810 end
+    control edittext id Edit 1 bounds 100 620 120 810 text "42 apples" end
+    control statictext id Stat 1 bounds 130 620 150 810 text "before" end
+    control slider id Sldr 1 bounds 160 620 180 810 minimum -10 maximum 10 end
 end
 )";
 
-class Helpers : public ::testing::Test {
+constexpr UInt32 kWhite = 0xFFFFFF, kBlack = 0x000000;
+
+class Panel : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
+        RegisterColorBox();
+        RegisterClipCtrl();
+        RegisterPictureControl();
+        pNewConfig(config);
+        ResetConfig(config, true);
+        // A 720 x 480 preview whose pixels tell where they came from.
+        preview = MakeBuffer(720, 480, [](int h, int v) { return UInt32((h & 0xFF) << 16 | (v & 0xFF) << 8 | 0x40); });
+        ASSERT_NE(preview, nullptr);
+        gConfigWorkspace = PluginWorkspace{};
+        gConfigWorkspace.TheConfig = config;
+        gConfigWorkspace.TheFXClip = preview;
         window = WindowFromText(kPanel, "panel");
         ASSERT_NE(window, nullptr);
+        port = GetWindowPort(window);
+        gConfigWorkspace.TheFrameCtrl = Find(window, "Clip", 1);
     }
-    void TearDown() override { DisposeWindow(window); }
+    void TearDown() override
+    {
+        DisposeWindow(window);
+        UnregisterClipCtrl();
+        UnregisterColorBox();
+        UnregisterPictureControl();
+        DisposeGWorld(preview);
+        if (config->TheOriginalImage)
+            CGImageRelease(config->TheOriginalImage);
+        pDestroyConfig(config);
+        gConfigWorkspace = PluginWorkspace{};
+    }
+    PluginDataRec *config = nullptr;
+    GWorldPtr preview = nullptr;
     WindowRef window = nullptr;
+    CGrafPtr port = nullptr;
 };
 
-std::string PopupText(WindowRef w, SInt16 index)
-{
-    Str255 text;
-    GetIndexedPopupTextFromID(w, FourCC("Popu"), 1, index, text);
-    return P2S(text);
-}
-
-TEST_F(Helpers, MissingControlsGiveNeutralAnswersAndChangeNothing)
+TEST_F(Panel, MissingControlsGiveNeutralAnswersAndChangeNothing)
 {
     const OSType none = FourCC("None");
     EXPECT_EQ(SimpleGetControlByID(window, none, 1), nullptr);
@@ -106,69 +142,47 @@ TEST_F(Helpers, MissingControlsGiveNeutralAnswersAndChangeNothing)
     EXPECT_EQ(focus, nullptr);
 }
 
-TEST_F(Helpers, EditTextsAreCutAt255AndNumbersRead)
+TEST_F(Panel, TextsAreCutAt255NumbersReadAndPopupItemsFoundExactly)
 {
     std::string longText(300, 'x');
     longText[254] = 'L';
-    longText[255] = 'M';
-    ControlRef edit = Find(window, "Edit", 1);
-    SetControlData(edit, 0, kControlEditTextTextTag, static_cast<Size>(longText.size()), longText.data());
+    SetControlData(Find(window, "Edit", 1), 0, kControlEditTextTextTag, 300, longText.data());
     Str255 text;
     GetEditTextFromControl(window, FourCC("Edit"), 1, text);
-    ASSERT_EQ(text[0], 255);
-    EXPECT_EQ(text[255], 'L');
-
-    // A control without text data answers the empty text, not garbage.
-    GetEditTextFromControl(window, FourCC("Sldr"), 1, text);
+    EXPECT_TRUE(text[0] == 255 && text[255] == 'L');
+    GetEditTextFromControl(window, FourCC("Sldr"), 1, text); // no text data: the empty text, not garbage
     EXPECT_EQ(text[0], 0);
-
-    S2P("42 apples", text);
-    SetEditTextForControl(text, window, FourCC("Edit"), 1);
-    EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), 42);
+    for (auto [written, number] : {std::pair{"42 apples", 42}, {"apples", 0}}) {
+        S2P(written, text);
+        SetEditTextForControl(text, window, FourCC("Edit"), 1);
+        EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), number) << written;
+    }
     SetEditTextToNumberForControl(-305, window, FourCC("Edit"), 1);
-    EXPECT_EQ(ControlText(edit), "-305");
-    EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), -305);
-    S2P("apples", text);
-    SetEditTextForControl(text, window, FourCC("Edit"), 1);
-    EXPECT_EQ(GetNumberFromEditTextControl(window, FourCC("Edit"), 1), 0);
+    EXPECT_EQ(ControlText(Find(window, "Edit", 1)), "-305");
 
-}
-
-TEST_F(Helpers, PopupItemsAreFoundExactly)
-{
-    ControlRef popup = Find(window, "Popu", 1);
-    Str255 name;
-    S2P("Alpha", name);
-    EXPECT_EQ(GetMenuItemPosition(popup, name), 1); // the first of two
-    S2P("beta", name);
-    EXPECT_EQ(GetMenuItemPosition(popup, name), 4); // case matters
-    S2P("ALPHA", name);
-    EXPECT_EQ(GetMenuItemPosition(popup, name), -1);
-    S2P("Alph", name);
-    EXPECT_EQ(FindNameInPopupByID(window, FourCC("Popu"), 1, name), -1); // length matters
-    S2P("", name);
-    EXPECT_EQ(GetMenuItemPosition(Find(window, "Empt", 1), name), -1);
-
-    EXPECT_EQ(PopupText(window, 2), "Beta");
-    EXPECT_EQ(PopupText(window, 9), "");
-    SetControl32BitValue(popup, 4);
-    Str255 text;
+    // Items match by exact case and length; the first of equal names wins.
+    for (auto [name, position] : {std::pair{"Alpha", 1}, {"beta", 4}, {"ALPHA", -1}, {"Alph", -1}}) {
+        S2P(name, text);
+        EXPECT_EQ(FindNameInPopupByID(window, FourCC("Popu"), 1, text), position) << name;
+    }
+    EXPECT_EQ(GetMenuItemPosition(Find(window, "Empt", 1), text), -1);
+    GetIndexedPopupTextFromID(window, FourCC("Popu"), 1, 9, text);
+    EXPECT_EQ(text[0], 0);
+    SetControl32BitValue(Find(window, "Popu", 1), 2);
     GetSelectedPopupTextFromID(window, FourCC("Popu"), 1, text);
-    EXPECT_EQ(P2S(text), "beta");
+    EXPECT_EQ(P2S(text), "Beta");
 }
 
 std::vector<UInt32> gSeen;
-OSStatus Record(EventHandlerCallRef, EventRef e, void *userData)
+OSStatus Record(EventHandlerCallRef, EventRef e, void *)
 {
     HICommand command{};
     GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
     gSeen.push_back(command.commandID);
-    if (userData)
-        QuitAppModalLoopForWindow(static_cast<WindowRef>(userData));
     return noErr;
 }
 
-TEST_F(Helpers, PostedCommandsReachTheFocusWindowsHandler)
+TEST_F(Panel, CommandsAsTextAndPostedCommands)
 {
     Str255 text;
     CommandID2Str(0x41626364, text);
@@ -181,63 +195,167 @@ TEST_F(Helpers, PostedCommandsReachTheFocusWindowsHandler)
     EventHandlerRef handler = nullptr;
     ASSERT_EQ(InstallWindowEventHandler(window, NewEventHandlerUPP(Record), 1, &spec, nullptr, &handler), noErr);
     ShowWindow(window);
-    Str255 command;
-    S2P("ok", command); // shorter texts are padded with blanks
-    PostCommand(command);
-    S2P("Adva and more", command);
-    PostCommand(command);
-    ASSERT_EQ(gSeen.size(), 2u);
-    EXPECT_EQ(gSeen[0], UInt32(kHICommandOK));
-    EXPECT_EQ(gSeen[1], QV_FOURCC('A', 'd', 'v', 'a'));
-    RemoveEventHandler(handler);
-
-    // The application's handler gets what no window takes.
-    gSeen.clear();
-    ASSERT_EQ(InstallApplicationEventHandler(NewEventHandlerUPP(Record), 1, &spec, nullptr, &handler), noErr);
-    S2P("Appl", command);
-    PostCommand(command);
-    EXPECT_EQ(gSeen.size(), 1u);
+    for (const char *command : {"ok", "Adva and more"}) { // padded with blanks, or cut to four
+        S2P(command, text);
+        PostCommand(text);
+    }
+    EXPECT_EQ(gSeen, (std::vector<UInt32>{UInt32(kHICommandOK), QV_FOURCC('A', 'd', 'v', 'a')}));
     RemoveEventHandler(handler);
 }
 
 TEST(CloneObject, CopiesTheRecordedSize)
 {
     Ptr block = NewPtr(37);
-    ASSERT_NE(block, nullptr);
     for (int i = 0; i < 37; ++i)
         block[i] = static_cast<char>(i * 7);
-    Ptr copy = CloneObject(block);
+    Ptr copy = CloneObject(block), empty = NewPtr(0);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(GetPtrSize(copy), 37);
-    EXPECT_EQ(std::memcmp(copy, block, 37), 0);
+    EXPECT_TRUE(GetPtrSize(copy) == 37 && std::memcmp(copy, block, 37) == 0);
+    EXPECT_TRUE(CloneObject(nullptr) == nullptr && CloneObject(empty) == nullptr);
     DisposePtr(copy);
     DisposePtr(block);
-    EXPECT_EQ(CloneObject(nullptr), nullptr);
-    Ptr empty = NewPtr(0);
-    EXPECT_EQ(CloneObject(empty), nullptr);
     DisposePtr(empty);
+}
+
+// ---- Custom controls ----------------------------------------------------------
+
+TEST_F(Panel, PreviewIsScaledIntoItsBoxWithABlackFrameAndOnlyWhenActiveAndEnabled)
+{
+    ShowWindow(window); // active: the preview draws itself
+    // Box 10,10 .. 370,250 is 360 x 240: half of 720 x 480.
+    for (int v = 11; v < 249; v += 7)
+        for (int h = 11; h < 369; h += 11)
+            ASSERT_EQ(PixelAt(port, h, v), PixelAt(preview, (h - 10) * 2, (v - 10) * 2)) << h << "," << v;
+    for (auto [h, v] : {std::pair{10, 10}, {369, 10}, {10, 249}, {369, 249}, {200, 10}, {10, 100}})
+        EXPECT_EQ(PixelAt(port, h, v), kBlack) << h << "," << v;
+    EXPECT_EQ(PixelAt(port, 9, 9), kWhite);
+    EXPECT_EQ(PixelAt(port, 370, 250), kWhite);
+
+    // A value flip redraws from the buffer as it is now.
+    Fill(preview, Rect{0, 0, 480, 720}, 0x123456);
+    ControlRef clip = Find(window, "Clip", 1);
+    SetControl32BitValue(clip, GetControl32BitValue(clip) ? 0 : 1);
+    EXPECT_EQ(PixelAt(port, 100, 100), 0x123456u);
+
+    // Inactive or disabled, it leaves its area alone, frame included.
+    const Rect box = GetControlBox(clip);
+    Fill(port, box, 0xABCDEF);
+    DeactivateControl(clip);
+    Draw1Control(clip);
+    EXPECT_EQ(PixelAt(port, 10, 10), 0xABCDEFu);
+    EXPECT_EQ(PixelAt(port, 200, 100), 0xABCDEFu);
+    ActivateControl(clip);
+    DisableControl(clip);
+    Fill(port, box, 0xABCDEF);
+    Draw1Control(clip);
+    EXPECT_EQ(PixelAt(port, 200, 100), 0xABCDEFu);
+    EnableControl(clip);
+    EXPECT_EQ(PixelAt(port, 10, 10), kBlack);
+}
+
+std::vector<std::pair<UInt32, SInt32>> gCommands;
+OSStatus RecordCommand(EventHandlerCallRef, EventRef e, void *userData)
+{
+    HICommand command{};
+    GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+    WindowRef w = static_cast<WindowRef>(userData);
+    gCommands.push_back({command.commandID, GetControl32BitValue(Find(w, "Colr", 1))});
+    if (command.commandID == kHICommandCancel)
+        QuitAppModalLoopForWindow(w);
+    return noErr;
+}
+
+TEST_F(Panel, ColorBoxShowsItsValueAndItsClickPicksAColourAndAlwaysSendsItsCommand)
+{
+    gCommands.clear();
+    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(window), NewEventHandlerUPP(RecordCommand), 1, &spec, window, nullptr);
+    SetControl32BitValue(Find(window, "Colr", 1), 0x102030);
+    const std::string text = "click Colr 1\n"
+                             "color 65535 32896 255\n" // picked: high bytes FF 80 00
+                             "click Colr 1\n"
+                             "color cancel\n"
+                             "click Colr 1 at 300 300\n" // outside the box: no part, nothing sent
+                             "command not!\n";
+    char error[256];
+    ASSERT_EQ(QVToolboxLoadScript(text.data(), text.size(), error, sizeof error), noErr) << error;
+    ShowWindow(window);
+    RunAppModalLoopForWindow(window);
+    ASSERT_EQ(gCommands.size(), 3u);
+    EXPECT_EQ(gCommands[0].first, QV_FOURCC('C', 'o', 'l', '1'));
+    EXPECT_EQ(gCommands[0].second, 16744448);
+    EXPECT_EQ(gCommands[1].first, QV_FOURCC('C', 'o', 'l', '1')); // sent although cancelled
+    EXPECT_EQ(gCommands[1].second, 16744448);                      // unchanged
+    EXPECT_EQ(gCommands[2].first, UInt32(kHICommandCancel));
+    EXPECT_EQ(QVToolboxScriptProblems(), 0u);
+    // The box shows its packed value, each byte times 256, inside a black frame.
+    for (auto [h, v, rgb] : {std::tuple{430, 30, 0xFF8000u}, {401, 11, 0xFF8000u}, {400, 10, kBlack}, {459, 49, kBlack},
+                             {460, 30, kWhite}})
+        EXPECT_EQ(PixelAt(port, h, v), rgb) << h << "," << v;
+    DisableControl(Find(window, "Colr", 1)); // erased to the background colour
+    EXPECT_TRUE(PixelAt(port, 430, 30) == kWhite && PixelAt(port, 400, 10) == kWhite);
+}
+
+// A 400 x 300 picture: a red band over its top quarter, green below.
+CGImageRef BandedPicture()
+{
+    return MakeImage(400, 300, [](int, int v) { return v < 75 ? 0xFF0000u : 0x00FF00u; });
+}
+
+TEST_F(Panel, PictureBoxDrawsThePictureCentredAndFramed)
+{
+    ShowWindow(window);
+    ControlRef box = Find(window, "Pict", 1);
+    // Empty: white area, black frame.
+    EXPECT_TRUE(PixelAt(port, 500, 150) == kWhite && PixelAt(port, 400, 100) == kBlack && PixelAt(port, 599, 199) == kBlack);
+    CGImageRef picture = BandedPicture();
+    SetPictureBoxImage(box, picture);
+    EXPECT_TRUE(GetPictureBoxImage(box) == picture && GetControl32BitValue(box) == 1);
+    // The landscape picture in the landscape 200 x 100 box is 200 x 150,
+    // centred: rows 75 .. 225 of the window, so the red band (37 rows)
+    // shows in the box's first 12 rows and green below; nothing beyond the box.
+    for (auto [h, v, rgb] : {std::tuple{500, 105, 0xFF0000u}, {500, 130, 0x00FF00u}, {500, 195, 0x00FF00u},
+                             {400, 150, kBlack}, {500, 90, kWhite}, {500, 210, kWhite}})
+        EXPECT_EQ(PixelAt(port, h, v), rgb) << h << "," << v;
+    HiliteControl(box, 1); // pressed: inverted
+    EXPECT_TRUE(PixelAt(port, 500, 130) == 0xFF00FFu && PixelAt(port, 400, 150) == kWhite);
+    HiliteControl(box, 0);
+    EXPECT_EQ(PixelAt(port, 500, 130), 0x00FF00u);
+
+    // Inactive: not redrawn at all.
+    DeactivateControl(box);
+    Fill(port, GetControlBox(box), 0x0000FF);
+    SetPictureBoxImage(box, nullptr);
+    EXPECT_TRUE(GetPictureBoxImage(box) == nullptr && PixelAt(port, 500, 130) == 0x0000FFu);
+    CGImageRelease(picture);
+}
+
+// ---- The picture-proportion rule ------------------------------------------
+
+TEST_F(Panel, EditedRectangleIsFittedInThePreviewsPixels)
+{
+    // Without the option or without a picture nothing changes.
+    const Rect wide{20, 10, 120, 210};
+    Rect r = wide;
+    config->KeepProps = true;
+    KeepImageProps(r);
+    EXPECT_TRUE(r.right == 210 && r.bottom == 120);
+    config->KeepProps = false;
+    config->TheOriginalImage = MakeImage(400, 300, [](int, int) { return 0u; });
+    KeepImageProps(r);
+    EXPECT_TRUE(r.right == 210 && r.bottom == 120);
+
+    // Quantised to the 360 x 240 control's grid: 0.3337 of 360 is pixel 120.
+    config->StartRel = SetRelRect(0.3337, 0.25, 0.9, 0.75);
+    CalcAndKeepImageProps();
+    EXPECT_DOUBLE_EQ(config->StartRel.Left, 120.0 / 360.0);
+    EXPECT_DOUBLE_EQ(config->StartRel.Right, 324.0 / 360.0);
+    // Pictures of each orientation shape it in the session tests.
 }
 
 // ---- Nib windows of the bundle ----------------------------------------------
 
-class BundleWindows : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
-        RegisterColorBox();
-        RegisterClipCtrl();
-        RegisterPictureControl();
-    }
-    void TearDown() override
-    {
-        UnregisterClipCtrl();
-        UnregisterColorBox();
-        UnregisterPictureControl();
-    }
-};
-
-TEST_F(BundleWindows, AnEmptyNibNameMeansTheSettingsNib)
+TEST_F(Panel, AnEmptyNibNameMeansTheSettingsNib)
 {
     WindowRef w = OpenNibWindowFromCFBundle(cMyBundleID, "", "configPAL");
     ASSERT_NE(w, nullptr);
@@ -246,9 +364,9 @@ TEST_F(BundleWindows, AnEmptyNibNameMeansTheSettingsNib)
     DisposeWindow(w);
 }
 
-using BundleWindowsDeathTest = BundleWindows;
+using PanelDeathTest = Panel;
 
-TEST_F(BundleWindowsDeathTest, AMissingBundleNibOrWindowEndsTheProcess)
+TEST_F(PanelDeathTest, AMissingBundleNibOrWindowEndsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(OpenNibWindowFromCFBundle("com.example.nowhere", "quelvane", "configNTSC"),

@@ -1,7 +1,5 @@
 #include "ImageTestSupport.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -16,12 +14,6 @@ GW MakeGW(int w, int h) {
 
 std::ostream &operator<<(std::ostream &os, const Px &p) {
     return os << "(a" << int(p.a) << " r" << int(p.r) << " g" << int(p.g) << " b" << int(p.b) << ")";
-}
-
-PixelView::PixelView(GWorldPtr w) {
-    PixMapHandle pm = GetGWorldPixMap(w);
-    base = reinterpret_cast<const UInt8 *>(GetPixBaseAddr(pm));
-    rowBytes = GetPixRowBytes(pm);
 }
 
 int Width(GWorldPtr w) {
@@ -55,15 +47,8 @@ void Put(GWorldPtr w, int x, int y, Px v) {
 }
 
 void Fill(GWorldPtr w, const std::function<Px(int, int)> &pattern) {
-    const int wid = Width(w), hig = Height(w);
-    UInt8 *base = Address(w, 0, 0);
-    const long rowBytes = GetPixRowBytes(GetGWorldPixMap(w));
-    for (int y = 0; y < hig; ++y)
-        for (int x = 0; x < wid; ++x) {
-            const Px v = pattern(x, y);
-            UInt8 *p = base + long(y) * rowBytes + long(x) * 4;
-            p[0] = v.a, p[1] = v.r, p[2] = v.g, p[3] = v.b;
-        }
+    for (int y = 0; y < Height(w); ++y)
+        for (int x = 0; x < Width(w); ++x) Put(w, x, y, pattern(x, y));
 }
 
 Px Pattern(int x, int y) {
@@ -79,10 +64,9 @@ long CountDifferences(GWorldPtr a, GWorldPtr b, std::string *firstDiff) {
     const int w = Width(a), h = Height(a);
     if (w != Width(b) || h != Height(b)) return -1;
     long count = 0;
-    const PixelView va(a), vb(b);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const Px pa = va.at(x, y), pb = vb.at(x, y);
+            const Px pa = Get(a, x, y), pb = Get(b, x, y);
             if (pa == pb) continue;
             if (count++ == 0 && firstDiff) {
                 std::ostringstream os;
@@ -91,27 +75,6 @@ long CountDifferences(GWorldPtr a, GWorldPtr b, std::string *firstDiff) {
             }
         }
     return count;
-}
-
-bool WriteImageFile(GWorldPtr w, const std::string &path) {
-    // Netpbm PAM, RGB_ALPHA, straight from the premultiplied pixels.
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const int wid = Width(w), hig = Height(w);
-    std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", wid, hig);
-    const PixelView view(w);
-    for (int y = 0; y < hig; ++y)
-        for (int x = 0; x < wid; ++x) {
-            const Px p = view.at(x, y);
-            const UInt8 rgba[4] = {p.r, p.g, p.b, p.a};
-            std::fwrite(rgba, 1, 4, f);
-        }
-    return std::fclose(f) == 0;
-}
-
-std::string DiagnosticPath(const std::string &name) {
-    const char *dir = std::getenv("QUELVANE_BINARY_DIR");
-    return std::string(dir ? dir : "/tmp") + "/" + name;
 }
 
 } // namespace imgtest

@@ -1,7 +1,6 @@
 // Helpers for the imaging and renderer tests: offscreen worlds that dispose
 // of themselves, pixel access in memory order A, R, G, B independent of the
-// plug-in's pixel library, test patterns, image comparison, and a plain
-// image writer for looking at a failed comparison.
+// plug-in's pixel library, test patterns and image comparison.
 #ifndef QUELVANE_IMAGETESTSUPPORT_H
 #define QUELVANE_IMAGETESTSUPPORT_H
 
@@ -34,18 +33,6 @@ std::ostream &operator<<(std::ostream &os, const Px &p);
 
 inline Px Opaque(UInt8 r, UInt8 g, UInt8 b) { return Px{255, r, g, b}; }
 
-// Reads pixels of a world without a platform call per pixel (valid until the
-// world changes size or is disposed of).
-struct PixelView {
-    const UInt8 *base;
-    long rowBytes;
-    explicit PixelView(GWorldPtr w);
-    Px at(int x, int y) const {
-        const UInt8 *p = base + long(y) * rowBytes + long(x) * 4;
-        return Px{p[0], p[1], p[2], p[3]};
-    }
-};
-
 int Width(GWorldPtr w);
 int Height(GWorldPtr w);
 Px Get(GWorldPtr w, int x, int y);
@@ -61,13 +48,6 @@ Px Pattern(int x, int y);
 // Number of pixels that differ between two worlds of the same size (-1 when
 // the sizes differ); firstDiff describes the first one.
 long CountDifferences(GWorldPtr a, GWorldPtr b, std::string *firstDiff = nullptr);
-
-// Writes the world as a Netpbm PAM image (RGBA) for looking at a failed
-// comparison. False when the file cannot be written.
-bool WriteImageFile(GWorldPtr w, const std::string &path);
-
-// The folder where tests drop diagnostic images (the build folder).
-std::string DiagnosticPath(const std::string &name);
 
 // Makes a port current for the life of the object and restores the old one.
 struct UsePort {

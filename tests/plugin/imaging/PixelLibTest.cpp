@@ -1,6 +1,6 @@
-// The pixel library: the addressing model over padded rows, pixel states,
-// filling a rectangle, block pixellation with cut edge blocks, and the
-// pixellation effect with its overlay.
+// The pixel library: the addressing model over padded rows, and the block
+// pixellation procedures (filling, pixellating, the effect with its
+// overlay), one table of cases each.
 #include <gtest/gtest.h>
 
 #include "ImageTestSupport.h"
@@ -20,8 +20,7 @@ Px BlockAverage(GWorldPtr src, int left, int top, int right, int bottom) {
     return Px{last.a, UInt8(r / n), UInt8(g / n), UInt8(b / n)};
 }
 
-TEST(PixelAccess, AddressesPixelStatesAndFilledRectangles) {
-    EXPECT_TRUE(Depth2Size(24) == 4 && Depth2Size(16) == 2 && Depth2Size(8) == 1 && Depth2Size(1) == 4);
+TEST(PixelAccess, AddressesPixelsOverPaddedRowsAndRestoresTheState) {
     GW gw = MakeGW(13, 5);  // rows may be padded beyond 52 bytes
     Fill(gw.get(), Pattern);
     PixMapHandle pm = GetGWorldPixMap(gw.get());
@@ -32,61 +31,57 @@ TEST(PixelAccess, AddressesPixelStatesAndFilledRectangles) {
     GWorldFlags state;
     GetPixInfoFromGWorld(gw.get(), base, rowBytes, frame, state);
     EXPECT_TRUE(!(state & pixelsLocked) && (GetPixelsState(pm) & pixelsLocked));  // saved, then locked
-    EXPECT_TRUE(frame.right == 13 && frame.bottom == 5 && GetGWDepth(gw.get()) == 32);
     const PixRec p = PGetPixel(base, rowBytes, 12, 4);
     EXPECT_EQ((Px{p.ALPHA, p.RED, p.GREEN, p.BLUE}), Pattern(12, 4));
     PSetPixel(base, rowBytes, 11, 2, PixRec{9, 8, 7, 6});
     EXPECT_EQ(Get(gw.get(), 11, 2), (Px{9, 8, 7, 6}));
     SetPixelsState(pm, state);
-
     // Only the part of the rectangle inside the frame, alpha 0.
     SetPixmapPixels(gw.get(), Rect{-3, 7, 2, 40}, 10, 20, 30);
-    EXPECT_EQ(Get(gw.get(), 12, 1), (Px{0, 10, 20, 30}));
-    EXPECT_EQ(Get(gw.get(), 6, 1), Pattern(6, 1));
-    EXPECT_EQ(Get(gw.get(), 7, 2), Pattern(7, 2));
+    EXPECT_TRUE(Get(gw.get(), 12, 1) == (Px{0, 10, 20, 30}) && Get(gw.get(), 6, 1) == Pattern(6, 1) &&
+                Get(gw.get(), 7, 2) == Pattern(7, 2));
     EXPECT_FALSE(GetPixelsState(pm) & pixelsLocked);  // state restored
 }
 
-TEST(Pixellate, BlocksAreAveragedAndCutToTheRectangle) {
-    GW src = MakeGW(20, 16), dst = MakeGW(20, 16);
+TEST(Pixellate, BlocksAreAveragedCutToTheFrameAndEmptyOnesSkipped) {
+    GW src = MakeGW(20, 16);
     Fill(src.get(), [](int x, int y) { return Px{UInt8(100 + x), UInt8(x * 12), UInt8(y * 15), UInt8(x * y)}; });
-    Fill(dst.get(), [](int, int) { return Opaque(1, 1, 1); });
-    // A 10 x 10 rectangle at (3, 2) in 4 x 4 blocks: 4, 4 and 2 wide.
-    PixellateGWorld(src.get(), dst.get(), Rect{2, 3, 12, 13}, 4, 4);
-    const int edges[] = {0, 4, 8, 10};
-    for (int by = 0; by < 3; ++by)
-        for (int bx = 0; bx < 3; ++bx) {
-            const int l = 3 + edges[bx], r = 3 + edges[bx + 1], t = 2 + edges[by], b = 2 + edges[by + 1];
-            const Px want = BlockAverage(src.get(), l, t, r, b);
-            for (int y = t; y < b; ++y)
-                for (int x = l; x < r; ++x) ASSERT_EQ(Get(dst.get(), x, y), want) << x << "," << y;
+    const Px untouched = Opaque(1, 1, 1);
+    struct Probe {
+        int x, y;
+        Rect block;  // expected: average of this source block; empty: untouched
+    };
+    struct Case {
+        const char *what;
+        Rect active;
+        SInt16 wid, hig;
+        std::vector<Probe> probes;
+    } cases[] = {
+        // A 10 x 10 rectangle at (3, 2) in 4 x 4 blocks: 4, 4 and 2 wide.
+        {"cut edge blocks", Rect{2, 3, 12, 13}, 4, 4,
+         {{3, 2, {2, 3, 6, 7}}, {12, 11, {10, 11, 12, 13}}, {8, 6, {6, 7, 10, 11}}, {2, 2, {}}, {13, 5, {}}}},
+        // From (-30, -30) in steps of 4: blocks with no pixel in the frame
+        // are skipped, the others average their inside part.
+        {"beyond the frame", Rect{-30, -30, 5, 5}, 4, 4, {{0, 0, {0, 0, 2, 2}}, {4, 4, {2, 2, 5, 5}}, {6, 6, {}}}},
+        {"sizes below 1 count as 1", Rect{0, 0, 16, 20}, 0, -3, {{19, 15, {15, 19, 16, 20}}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        GW dst = MakeGW(20, 16);
+        Fill(dst.get(), [&](int, int) { return untouched; });
+        PixellateGWorld(src.get(), dst.get(), c.active, c.wid, c.hig);
+        for (const Probe &p : c.probes) {
+            const Rect &b = p.block;
+            const Px want = b.right > b.left ? BlockAverage(src.get(), b.left, b.top, b.right, b.bottom) : untouched;
+            EXPECT_EQ(Get(dst.get(), p.x, p.y), want) << p.x << "," << p.y;
         }
-    for (Point outside : {Point{2, 2}, Point{5, 13}, Point{12, 5}})
-        EXPECT_EQ(Get(dst.get(), outside.h, outside.v), Opaque(1, 1, 1));
-
-    // Blocks of 1 x 1 change nothing, and sizes below 1 count as 1.
-    GW a = MakeGW(20, 16), b = MakeGW(20, 16);
-    PixellateGWorld(src.get(), a.get(), Rect{0, 0, 16, 20}, 1, 1);
-    PixellateGWorld(src.get(), b.get(), Rect{0, 0, 16, 20}, 0, -3);
-    EXPECT_TRUE(CountDifferences(src.get(), a.get()) == 0 && CountDifferences(src.get(), b.get()) == 0);
-}
-
-TEST(Pixellate, InPlaceMismatchedSizesAndRectanglesBeyondTheFrame) {
-    GW src = MakeGW(8, 8);
-    Fill(src.get(), Pattern);
-    GW copy(MakeGWorldClone(src.get()));
-    PixellateGWorld(src.get(), nullptr, Rect{0, 0, 8, 8}, 8, 8);  // no destination: in place
-    EXPECT_EQ(Get(src.get(), 7, 7), BlockAverage(copy.get(), 0, 0, 8, 8));
-    GW other = MakeGW(9, 8);
-    PixellateGWorld(copy.get(), other.get(), Rect{0, 0, 8, 8}, 2, 2);  // sizes differ: nothing
+    }
+    // No destination: in place; sizes that differ: nothing.
+    GW copy(MakeGWorldClone(src.get())), other = MakeGW(9, 8);
+    PixellateGWorld(copy.get(), other.get(), Rect{0, 0, 8, 8}, 2, 2);
     EXPECT_EQ(Get(other.get(), 0, 0), (Px{0, 0, 0, 0}));
-    // Blocks from (-30, -30) in steps of 4: those with no pixel in the frame
-    // are skipped, the others average their inside part.
-    GW dst = MakeGW(8, 8);
-    PixellateGWorld(copy.get(), dst.get(), Rect{-30, -30, 5, 5}, 4, 4);
-    EXPECT_EQ(Get(dst.get(), 0, 0), BlockAverage(copy.get(), 0, 0, 2, 2));
-    EXPECT_EQ(Get(dst.get(), 4, 4), BlockAverage(copy.get(), 2, 2, 5, 5));
-    EXPECT_EQ(Get(dst.get(), 6, 6), (Px{0, 0, 0, 0}));
+    PixellateGWorld(copy.get(), nullptr, Rect{0, 0, 8, 8}, 8, 8);
+    EXPECT_EQ(Get(copy.get(), 7, 7), BlockAverage(src.get(), 0, 0, 8, 8));
 }
 
 TEST(PixelEffect, BlocksFollowTheSlidersAndTheOverlayItsStrength) {
@@ -98,20 +93,14 @@ TEST(PixelEffect, BlocksFollowTheSlidersAndTheOverlayItsStrength) {
     config.Sliders[1] = 100;  // 10 % of 50: 5 pixels
     UsePort use(other.get());
     ThePixelEffect(src.get(), dst.get(), Rect{10, 20, 30, 60}, true, &config, 0, 0);
-    EXPECT_EQ(Get(dst.get(), 20, 10), BlockAverage(src.get(), 20, 10, 24, 15));
     EXPECT_EQ(Get(dst.get(), 59, 29), BlockAverage(src.get(), 56, 25, 60, 30));
     EXPECT_EQ(Get(dst.get(), 19, 10), Opaque(3, 3, 3));  // outside: left alone
     CGrafPtr port;
     GetGWorld(&port, nullptr);
     EXPECT_EQ(port, other.get());
-    // Half strength: halfway between block and source; full: the source.
-    config.Sliders[2] = 50;
-    ThePixelEffect(src.get(), dst.get(), Rect{0, 0, 50, 100}, true, &config, 0, 0);
-    const Px block = BlockAverage(src.get(), 0, 0, 4, 5), orig = Get(src.get(), 1, 1), got = Get(dst.get(), 1, 1);
-    EXPECT_TRUE(std::abs(got.r - (block.r + orig.r) / 2.0) <= 1.5 && std::abs(got.g - (block.g + orig.g) / 2.0) <= 1.5);
-    config.Sliders[2] = 100;
+    config.Sliders[2] = 100;  // full overlay strength: the source
     ThePixelEffect(src.get(), dst.get(), Rect{10, 20, 30, 60}, true, &config, 0, 0);
     EXPECT_EQ(CountDifferences(src.get(), dst.get()), 0);
 }
 
-} // namespace
+}  // namespace

@@ -53,10 +53,8 @@ struct Comparison {
 
 // Compares a rendered world against the reference: outside pixels exactly,
 // inside pixels within insideTolerance per channel, edge pixels within their
-// bounds widened by edgeSlack. On failure both images are written as PAM
-// files named after `name` into the build folder.
-Comparison CompareWithReference(GWorldPtr actual, const Expected &expected, int insideTolerance, int edgeSlack,
-                                const std::string &name);
+// bounds widened by edgeSlack; the first problem is described.
+Comparison CompareWithReference(GWorldPtr actual, const Expected &expected, int insideTolerance, int edgeSlack);
 
 std::ostream &operator<<(std::ostream &os, const Comparison &c);
 
