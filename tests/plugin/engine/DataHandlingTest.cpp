@@ -28,18 +28,9 @@ CGImageRef SmallImage() {
     return QVCGImageCreateWithARGB(3, 2, 12, pixels.data());
 }
 
-void ExpectColor(const RGBColor &c, UInt16 r, UInt16 g, UInt16 b) {
-    EXPECT_EQ(c.red, r);
-    EXPECT_EQ(c.green, g);
-    EXPECT_EQ(c.blue, b);
-}
+bool Is(const RGBColor &c, UInt16 r, UInt16 g, UInt16 b) { return c.red == r && c.green == g && c.blue == b; }
 
-void ExpectFullFrame(const RelRect &r) {
-    EXPECT_EQ(r.Left, 0.0);
-    EXPECT_EQ(r.Right, 1.0);
-    EXPECT_EQ(r.Top, 0.0);
-    EXPECT_EQ(r.Bottom, 1.0);
-}
+bool IsFullFrame(const RelRect &r) { return r.Left == 0.0 && r.Right == 1.0 && r.Top == 0.0 && r.Bottom == 1.0; }
 
 } // namespace
 
@@ -47,17 +38,12 @@ TEST(ConfigDefaults, FirstResetClearsEverythingButFrameEndColorLaterOnesKeepForm
     Block b;
     std::memset(b.rec, 0xA5, sizeof(PluginDataRec));
     ResetConfig(b.rec, true);
-    ExpectFullFrame(b.rec->StartRel);
-    ExpectFullFrame(b.rec->EndRel);
-    ExpectColor(b.rec->Colors[0], 65535, 65535, 65535);
-    ExpectColor(b.rec->Colors[2], 0, 0, 0);
+    EXPECT_TRUE(IsFullFrame(b.rec->StartRel) && IsFullFrame(b.rec->EndRel));
+    EXPECT_TRUE(Is(b.rec->Colors[0], 65535, 65535, 65535) && Is(b.rec->Colors[2], 0, 0, 0));
     for (SInt16 s : b.rec->Sliders) EXPECT_EQ(s, 0);
-    ExpectColor(b.rec->FrameEndColor, 0xA5A5, 0xA5A5, 0xA5A5);
-    EXPECT_EQ(b.rec->MediaType, 1);
-    EXPECT_EQ(b.rec->TheOriginalImage, nullptr);
-    EXPECT_EQ(b.rec->TheRendered, nullptr);
-    EXPECT_EQ(b.rec->BlendMode, 1);
-    EXPECT_TRUE(b.rec->Outside);
+    EXPECT_TRUE(Is(b.rec->FrameEndColor, 0xA5A5, 0xA5A5, 0xA5A5));
+    EXPECT_TRUE(b.rec->MediaType == 1 && b.rec->BlendMode == 1 && b.rec->Outside);
+    EXPECT_TRUE(b.rec->TheOriginalImage == nullptr && b.rec->TheRendered == nullptr);
 
     CGImageRef image = SmallImage();
     b.rec->MediaType = kMediaHD;
@@ -66,11 +52,8 @@ TEST(ConfigDefaults, FirstResetClearsEverythingButFrameEndColorLaterOnesKeepForm
     b.rec->Sliders[1] = 55;
     b.rec->KeepProps = true;
     ResetConfig(b.rec, false);
-    EXPECT_EQ(b.rec->MediaType, kMediaHD);
-    EXPECT_EQ(b.rec->TheOriginalImage, image);
-    EXPECT_EQ(b.rec->TheRendered, image);
-    EXPECT_EQ(b.rec->Sliders[1], 0);
-    EXPECT_FALSE(b.rec->KeepProps);
+    EXPECT_TRUE(b.rec->MediaType == kMediaHD && b.rec->TheOriginalImage == image && b.rec->TheRendered == image);
+    EXPECT_TRUE(b.rec->Sliders[1] == 0 && !b.rec->KeepProps);
     EXPECT_EQ(CFGetRetainCount(image), 1) << "resetting releases nothing";
     CGImageRelease(image);
 }
@@ -95,8 +78,7 @@ TEST(ConfigCopy, CopyOwnsItsOwnRenderedImageAndNoOriginal) {
     EXPECT_EQ(source.rec->TheRendered, rendered) << "a record copied onto itself keeps its image";
 
     pCopyConfig(source.rec, dest.rec);
-    EXPECT_EQ(dest.rec->StartRel.Bottom, 0.4);
-    ExpectColor(dest.rec->Colors[3], 9, 8, 7);
+    EXPECT_TRUE(dest.rec->StartRel.Bottom == 0.4 && Is(dest.rec->Colors[3], 9, 8, 7));
     EXPECT_EQ(dest.rec->TheOriginalImage, nullptr);
     ASSERT_NE(dest.rec->TheRendered, nullptr);
     EXPECT_NE(dest.rec->TheRendered, rendered) << "a duplicate, not a shared reference";
@@ -119,8 +101,7 @@ TEST(ConfigStartup, DefaultsAreSavedAndASavedConfigurationWins) {
     Block first;
     InitMyPlugIn(first.rec);
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(prefs.Path()) / "qrvtn-Prefs"));
-    ExpectFullFrame(first.rec->StartRel);
-    EXPECT_EQ(first.rec->BlendMode, 1);
+    EXPECT_TRUE(IsFullFrame(first.rec->StartRel) && first.rec->BlendMode == 1);
 
     // What is saved is what the next start-up begins with.
     first.rec->StartRel = SetRelRect(0.1, 0.2, 0.6, 0.7);
@@ -129,11 +110,8 @@ TEST(ConfigStartup, DefaultsAreSavedAndASavedConfigurationWins) {
     ASSERT_TRUE(SaveConfig(first.rec));
     Block second;
     InitMyPlugIn(second.rec);
-    EXPECT_EQ(second.rec->StartRel.Left, 0.1);
-    EXPECT_EQ(second.rec->StartRel.Bottom, 0.7);
-    EXPECT_EQ(second.rec->Sliders[0], 120);
-    EXPECT_EQ(second.rec->MediaType, kMediaHD);
-    EXPECT_EQ(second.rec->TheRendered, nullptr);
+    EXPECT_TRUE(second.rec->StartRel.Left == 0.1 && second.rec->StartRel.Bottom == 0.7);
+    EXPECT_TRUE(second.rec->Sliders[0] == 120 && second.rec->MediaType == kMediaHD && !second.rec->TheRendered);
 }
 
 TEST(ConfigStartup, AnUnusablePreferencesFolderLeavesTheDefaults) {
@@ -144,9 +122,7 @@ TEST(ConfigStartup, AnUnusablePreferencesFolderLeavesTheDefaults) {
     Block b;
     std::memset(b.rec, 0x5A, sizeof(PluginDataRec));
     InitMyPlugIn(b.rec);
-    ExpectFullFrame(b.rec->StartRel);
-    EXPECT_EQ(b.rec->MediaType, 1);
-    EXPECT_EQ(b.rec->TheRendered, nullptr);
+    EXPECT_TRUE(IsFullFrame(b.rec->StartRel) && b.rec->MediaType == 1 && b.rec->TheRendered == nullptr);
 }
 
 TEST(ConfigDeathTest, MissingRecordsEndTheProcessWithTheirMessage) {

@@ -58,27 +58,23 @@ TEST(Rel2Rect, CoordinatesBeyondSixteenBitsSaturateInsteadOfWrapping) {
     EXPECT_TRUE(p.h == 32767 && p.v == -32768);
 }
 
-TEST(CalcTweenRel, InterpolatesInsideHoldsTheEndsOutsideAndNeverDividesByZero) {
+TEST(Tween, InterpolatesInsideHoldsTheEndsNeverDividesByZeroAndRendersOnlyTheStart) {
     const RelRect a = Rel(0, 1, 0, 1), b = Rel(0.2, 0.6, 0.4, 0.8);
-    EXPECT_TRUE(Is(CalcTweenRel(10, 20, 15, a, b), Rel(0.1, 0.8, 0.2, 0.9)));
-    EXPECT_TRUE(Is(CalcTweenRel(10, 20, 9, a, b), a));
-    EXPECT_TRUE(Is(CalcTweenRel(10, 20, 10, a, b), a));
-    EXPECT_TRUE(Is(CalcTweenRel(10, 20, 20, a, b), b));
-    EXPECT_TRUE(Is(CalcTweenRel(10, 20, 21, a, b), b));
+    struct Case {
+        SInt32 first, last, at;
+        RelRect want;
+    } cases[] = {{10, 20, 15, Rel(0.1, 0.8, 0.2, 0.9)}, {10, 20, 9, a}, {10, 20, 10, a}, {10, 20, 20, b},
+                 {10, 20, 21, b}, {7, 7, 7, b} /* no length: the target */};
+    for (const Case &c : cases) EXPECT_TRUE(Is(CalcTweenRel(c.first, c.last, c.at, a, b), c.want)) << c.at;
     EXPECT_EQ(CalcTweenRel(0, 3, 1, Rel(0, 0, 0, 0), Rel(3, 3, 3, 3)).Left, 1.0);  // multiply, then divide
-    // A tween of no length reaches its target; frame distances beyond 32 bits.
-    EXPECT_TRUE(Is(CalcTweenRel(7, 7, 7, a, b), b));
-    EXPECT_NEAR(CalcTweenRel(INT_MIN, INT_MAX, 0, Rel(0, 0, 0, 0), Rel(2, 2, 2, 2)).Bottom, 1.0, 1e-9);
-}
+    EXPECT_NEAR(CalcTweenRel(INT_MIN, INT_MAX, 0, Rel(0, 0, 0, 0), Rel(2, 2, 2, 2)).Bottom, 1.0, 1e-9);  // > 32 bits
 
-TEST(CalcTweenRect, EveryFrameOfTheClipGetsTheStartRectangleOutsideTheFullFrame) {
+    // Every frame of the clip gets the start rectangle, outside it the full frame.
     PluginDataRec config{};
     config.StartRel = Rel(0.25, 0.75, 0.25, 0.75);
     config.EndRel = Rel(0.1, 0.2, 0.3, 0.4);  // never used
-    for (SInt32 f : {0, 1, 50, 100})
-        EXPECT_TRUE(Is(CalcTweenRect(&config, R(0, 0, 480, 720), f, 100), 120, 180, 360, 540));
-    EXPECT_TRUE(Is(CalcTweenRect(&config, R(0, 0, 480, 720), -1, 100), 0, 0, 480, 720));
-    EXPECT_TRUE(Is(CalcTweenRect(&config, R(0, 0, 480, 720), 101, 100), 0, 0, 480, 720));
+    for (SInt32 f : {0, 50, 100}) EXPECT_TRUE(Is(CalcTweenRect(&config, R(0, 0, 480, 720), f, 100), 120, 180, 360, 540));
+    for (SInt32 f : {-1, 101}) EXPECT_TRUE(Is(CalcTweenRect(&config, R(0, 0, 480, 720), f, 100), 0, 0, 480, 720));
 }
 
-} // namespace
+}  // namespace
