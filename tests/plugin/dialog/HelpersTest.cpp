@@ -16,6 +16,7 @@
 #include "dialog/dlgUtils.h"
 #include "dialog/pictCTRL.h"
 #include "engine/DataHandling.h"
+#include "engine/PluginDefines.h"
 #include "memory/MacMemory.h"
 #include "toolbox/Alerts.h"
 #include "toolbox/TextUtils.h"
