@@ -1,5 +1,5 @@
 // Controls: values and ranges, visibility, enabling and highlighting, control
-// data, popup menus, focus, and what custom controls leave in the port.
+// data, focus, and what custom controls leave in the port.
 #include "ToolboxTestSupport.h"
 
 using namespace tbtest;
@@ -76,26 +76,6 @@ TEST_F(Controls, TextDataTravelsThroughTheTextAndSelectionTags)
     EXPECT_EQ(SetControlData(edit, 0, kControlEditTextSelectionTag, 2, &sel), paramErr);
     EXPECT_EQ(SetControlData(edit, 0, kControlEditTextTextTag, -1, text), paramErr);
     EXPECT_EQ(GetControlData(edit, 0, kControlEditTextTextTag, 10, nullptr, &size), paramErr);
-}
-
-TEST_F(Controls, PopupMenusAnswerTheirItems)
-{
-    MenuRef menu = GetControlPopupMenuHandle(Find(w, "Medi", 1));
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(CountMenuItems(menu), 3);
-    Str255 item;
-    GetMenuItemText(menu, 2, item);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(item + 1), item[0]), "PAL");
-    GetMenuItemText(menu, 4, item);
-    EXPECT_EQ(item[0], 0);
-    const unsigned char extra[] = "\x05" "Other";
-    EXPECT_EQ(AppendMenuItemText(menu, extra), noErr);
-    GetMenuItemText(menu, 4, item);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(item + 1), item[0]), "Other");
-    DeleteMenuItem(menu, 1);
-    GetMenuItemText(menu, 1, item);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(item + 1), item[0]), "PAL");
-    EXPECT_EQ(GetControlPopupMenuHandle(Find(w, "Sldr", 1)), nullptr);
 }
 
 TEST_F(Controls, FocusGoesToUsableControlsOfTheWindow)

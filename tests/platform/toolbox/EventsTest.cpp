@@ -1,5 +1,5 @@
 // Events: typed parameters, handler chains and their order, passing on with
-// eventNotHandledErr and CallNextEventHandler, removal, the way of commands
+// eventNotHandledErr, removal, the way of commands
 // from control to window to application, standard hit handling, and
 // application-modal loops nested inside each other.
 #include "ToolboxTestSupport.h"
@@ -18,20 +18,16 @@ struct Named {
     Log *log;
     std::string name;
     OSStatus answer;
-    bool callNext = false;
     EventHandlerRef self = nullptr;
     bool removeSelf = false;
-    OSStatus nextStatus = 0;
 };
 
-OSStatus NamedHandler(EventHandlerCallRef call, EventRef e, void *userData)
+OSStatus NamedHandler(EventHandlerCallRef, EventRef e, void *userData)
 {
     auto *n = static_cast<Named *>(userData);
     n->log->entries.push_back(n->name + ":" + std::to_string(CommandOf(e)));
     if (n->removeSelf)
         RemoveEventHandler(n->self);
-    if (n->callNext)
-        n->nextStatus = CallNextEventHandler(call, e);
     return n->answer;
 }
 
@@ -95,8 +91,9 @@ TEST_F(Events, ChainRunsNewestFirstAndNotHandledPassesOn)
     ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(w), NamedHandler, 1, &kCommand, &second, &h2), noErr);
     ASSERT_EQ(InstallEventHandler(GetApplicationEventTarget(), NamedHandler, 1, &kCommand, &app, &ha), noErr);
 
-    EXPECT_EQ(SendCommandTo(GetWindowEventTarget(w), QV_FOURCC('I','n','f','o')), noErr);
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"second:" + std::to_string(QV_FOURCC('I','n','f','o')), "first:" + std::to_string(QV_FOURCC('I','n','f','o'))}));
+    const std::string info = std::to_string(QV_FOURCC('I', 'n', 'f', 'o'));
+    EXPECT_EQ(SendCommandTo(GetWindowEventTarget(w), QV_FOURCC('I', 'n', 'f', 'o')), noErr);
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"second:" + info, "first:" + info}));
 
     // Nobody on the window handles it: it reaches the application.
     log.entries.clear();
@@ -122,23 +119,6 @@ TEST_F(Events, ChainRunsNewestFirstAndNotHandledPassesOn)
     EXPECT_EQ(RemoveEventHandler(h1), paramErr);
     RemoveEventHandler(h2);
     RemoveEventHandler(ha);
-}
-
-TEST_F(Events, CallNextRunsTheRestOfTheChainOnce)
-{
-    Log log;
-    Named inner{&log, "inner", noErr}, outer{&log, "outer", eventNotHandledErr};
-    outer.callNext = true;
-    EventHandlerRef h1, h2;
-    InstallEventHandler(GetWindowEventTarget(w), NamedHandler, 1, &kCommand, &inner, &h1);
-    InstallEventHandler(GetWindowEventTarget(w), NamedHandler, 1, &kCommand, &outer, &h2);
-    // outer calls next (inner handles it) and then answers not handled: the
-    // chain is over, inner does not run a second time.
-    EXPECT_EQ(SendCommandTo(GetWindowEventTarget(w), QV_FOURCC('R','s','e','t')), eventNotHandledErr);
-    EXPECT_EQ(outer.nextStatus, noErr);
-    EXPECT_EQ(log.entries.size(), 2u);
-    RemoveEventHandler(h1);
-    RemoveEventHandler(h2);
 }
 
 TEST_F(Events, HandlerMayRemoveItselfAndHandlersGoWithTheirWindow)
@@ -293,15 +273,11 @@ TEST_F(Events, CustomClassGetsItsEventsInOrder)
     EXPECT_EQ(rec.mouse[0].h, 20);
     ASSERT_GE(log.entries.size(), 1u);
     EXPECT_EQ(log.entries[0], "window:" + std::to_string(QV_FOURCC('C', 'o', 'l', '1')));
-}
 
-TEST_F(Events, CustomClassThatTracksGetsHitWithoutStandardTracking)
-{
-    ShowWindow(w);
+    // A class that tracks itself gets the hit without standard tracking's redraws.
     rec.handleTrack = true;
     rec.events.clear();
     LoadScript("click Colr 1\ncommand \"not!\"\n");
-    InstallEventHandler(GetWindowEventTarget(w), QuitOnCancel, 1, &kCommand, w, nullptr);
     RunAppModalLoopForWindow(w);
     EXPECT_EQ(rec.Count(kEventControlDraw), 0);
     EXPECT_EQ(rec.Count(kEventControlHit), 1);

@@ -62,34 +62,29 @@ std::vector<std::string> Selection(const NavReplyRecord &reply)
 
 } // namespace
 
-TEST(DescriptorLists, HoldItemsByIndexWithTheirTypes)
+TEST(DescriptorLists, HoldItemsByIndexWithTheirTypesAndNeverOverrunABuffer)
 {
     AEDescList list;
     ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
-    FSSpec specs[6];
+    FSSpec spec{};
     for (int i = 0; i < 6; ++i) {
-        std::memset(&specs[i], 0, sizeof specs[i]);
-        specs[i].parID = 100 + i;
-        EXPECT_EQ(AEPutPtr(&list, 0, typeFSS, &specs[i], sizeof specs[i]), noErr);
+        spec.parID = 100 + i;
+        EXPECT_EQ(AEPutPtr(&list, 0, typeFSS, &spec, sizeof spec), noErr);
     }
     long count = 0;
-    EXPECT_EQ(AECountItems(&list, &count), noErr);
-    EXPECT_EQ(count, 6);
-    FSSpec out{};
+    EXPECT_TRUE(AECountItems(&list, &count) == noErr && count == 6);
     Size size = 0;
-    EXPECT_EQ(AEGetNthPtr(&list, 6, typeFSS, nullptr, nullptr, &out, sizeof out, &size), noErr);
-    const SInt32 parID = out.parID; // FSSpec is packed: no reference to its fields
+    EXPECT_EQ(AEGetNthPtr(&list, 6, typeFSS, nullptr, nullptr, &spec, sizeof spec, &size), noErr);
+    const SInt32 parID = spec.parID; // FSSpec is packed: no reference to its fields
     EXPECT_EQ(parID, 105);
-    EXPECT_EQ(AEGetNthPtr(&list, 7, typeFSS, nullptr, nullptr, &out, sizeof out, &size), errAEIllegalIndex);
-    EXPECT_EQ(AEGetNthPtr(&list, 1, typeFSRef, nullptr, nullptr, &out, sizeof out, &size), errAECoercionFail);
-    // A short buffer is never overrun.
+    EXPECT_EQ(AEGetNthPtr(&list, 7, typeFSS, nullptr, nullptr, &spec, sizeof spec, &size), errAEIllegalIndex);
+    EXPECT_EQ(AEGetNthPtr(&list, 1, typeFSRef, nullptr, nullptr, &spec, sizeof spec, &size), errAECoercionFail);
     UInt8 small[4] = {0, 0, 0, 0};
     EXPECT_EQ(AEGetNthPtr(&list, 2, typeWildCardDesc, nullptr, nullptr, small, 2, &size), noErr);
-    EXPECT_EQ(size, 70);
-    EXPECT_EQ(small[2], 0);
-    EXPECT_EQ(AEPutPtr(&list, 9, typeFSS, &out, sizeof out), errAEIllegalIndex);
+    EXPECT_TRUE(size == 70 && small[2] == 0);
+    EXPECT_EQ(AEPutPtr(&list, 9, typeFSS, &spec, sizeof spec), errAEIllegalIndex);
     AEDesc plain;
-    ASSERT_EQ(AECreateDesc(typeFSS, &out, sizeof out, &plain), noErr);
+    ASSERT_EQ(AECreateDesc(typeFSS, &spec, sizeof spec, &plain), noErr);
     EXPECT_EQ(AECountItems(&plain, &count), errAEWrongDataType);
     AEDisposeDesc(&plain);
     AEDisposeDesc(&list);

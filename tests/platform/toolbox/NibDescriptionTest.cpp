@@ -54,6 +54,9 @@ TEST(NibDescription, MakesEveryKindOfControlWithItsProperties)
     Str255 item;
     GetMenuItemText(GetControlPopupMenuHandle(popup), 3, item);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(item + 1), item[0]), "HD 16:9");
+    GetMenuItemText(GetControlPopupMenuHandle(popup), 4, item);
+    EXPECT_EQ(item[0], 0);
+    EXPECT_EQ(GetControlPopupMenuHandle(slider), nullptr);
     EXPECT_EQ(GetControl32BitMaximum(Find(w, "Prop", 1)), 1);
     EXPECT_EQ(Text(Find(w, "Lgnd", 1)), "120%");
     EXPECT_FALSE(IsControlVisible(Find(w, "Hide", 1)));
@@ -66,15 +69,20 @@ TEST(NibDescription, MakesEveryKindOfControlWithItsProperties)
     rec.Unregister();
 }
 
-TEST(NibDescription, ControlWithoutIdIsNotAddressableButExists)
+TEST(NibDescription, QuotingCommentsAndControlsWithoutId)
 {
-    const char *text = "window w bounds 0 0 50 50 control groupbox bounds 1 1 40 40 end "
-                       "control statictext id Text 0 bounds 1 1 10 10 end end";
+    const char *text = "# a comment\nwindow \"two words\" # trailing comment\n"
+                       " title \"say \\\"hi\\\" \\\\ now\" bounds 0 0 20 20\n"
+                       " control groupbox bounds 1 1 10 10 end\n"
+                       " control pushbutton id \"ok  \" 1 bounds 0 0 5 5 command \"ok  \" end\nend\n";
     IBNibRef nib = MakeNib(text);
     WindowRef w = nullptr;
-    ASSERT_EQ(QVCreateWindowFromNibNamed(nib, "w", &w), noErr);
-    EXPECT_NE(Find(w, "Text", 0), nullptr);
-    char description[512];
+    ASSERT_EQ(QVCreateWindowFromNibNamed(nib, "two words", &w), noErr);
+    Str255 title;
+    GetWTitle(w, title);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(title + 1), title[0]), "say \"hi\" \\ now");
+    EXPECT_NE(Find(w, "ok  ", 1), nullptr);
+    char description[512]; // the control without an ID is not addressable, but exists
     QVToolboxDescribeWindow(w, description, sizeof description);
     EXPECT_NE(std::string(description).find("groupbox"), std::string::npos);
     DisposeWindow(w);
@@ -140,20 +148,4 @@ TEST(NibDescription, LimitsAreEnforcedBeforeAllocation)
         many += "control statictext bounds 0 0 1 1 end\n";
     many += "end\n";
     EXPECT_NE(Refusal(many.c_str()).find("more than 1000 controls"), std::string::npos);
-}
-
-TEST(NibDescription, QuotingAndCommentsAreUnderstood)
-{
-    const char *text = "# a comment\nwindow \"two words\" # trailing comment\n"
-                       " title \"say \\\"hi\\\" \\\\ now\" bounds 0 0 20 20\n"
-                       " control pushbutton id \"ok  \" 1 bounds 0 0 5 5 command \"ok  \" end\nend\n";
-    IBNibRef nib = MakeNib(text);
-    WindowRef w = nullptr;
-    ASSERT_EQ(QVCreateWindowFromNibNamed(nib, "two words", &w), noErr);
-    Str255 title;
-    GetWTitle(w, title);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(title + 1), title[0]), "say \"hi\" \\ now");
-    EXPECT_NE(Find(w, "ok  ", 1), nullptr);
-    DisposeWindow(w);
-    DisposeNibReference(nib);
 }

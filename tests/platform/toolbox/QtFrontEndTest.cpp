@@ -135,26 +135,31 @@ protected:
 
 } // namespace
 
-TEST_F(Screen, WindowShowsItsControlsAtTheirBounds)
+TEST_F(Screen, ControlsFollowTheToolboxAndClicksSendTheirCommands)
 {
-    EXPECT_EQ(top->size(), QSize(400, 240));
     QSlider *slider = WidgetAt<QSlider>(top, 100, 20);
-    ASSERT_NE(slider, nullptr);
-    EXPECT_EQ(slider->maximum(), 400);
-    EXPECT_EQ(slider->value(), 120);
     QComboBox *popup = WidgetAt<QComboBox>(top, 50, 50);
-    ASSERT_NE(popup, nullptr);
-    EXPECT_EQ(popup->itemText(2), "HD 16:9");
-    QPushButton *ok = WidgetAt<QPushButton>(top, 340, 215);
-    ASSERT_NE(ok, nullptr);
+    QPushButton *ok = WidgetAt<QPushButton>(top, 340, 215), *cancel = WidgetAt<QPushButton>(top, 250, 215);
+    QCheckBox *check = WidgetAt<QCheckBox>(top, 20, 80);
+    ASSERT_TRUE(slider && popup && ok && cancel && check) << "every control at its bounds";
+    EXPECT_EQ(top->size(), QSize(400, 240));
+    EXPECT_TRUE(slider->maximum() == 400 && slider->value() == 120 && popup->itemText(2) == "HD 16:9");
     EXPECT_TRUE(ok->isDefault());
-    // Changes made through the toolbox reach the widgets.
     SetControl32BitValue(Find(d.w, "Sldr", 1), 300);
     EXPECT_EQ(slider->value(), 300);
-    HideControl(Find(d.w, "Medi", 1));
-    EXPECT_FALSE(popup->isVisible());
     DisableControl(Find(d.w, "ok  ", 1));
     EXPECT_FALSE(ok->isEnabled());
+    RunWith([&] {
+        QTest::mouseClick(check, Qt::LeftButton);
+        popup->activated(1); // as when the user picks the second item
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    const UInt32 prop = QV_FOURCC('P', 'r', 'o', 'p'), medi = QV_FOURCC('M', 'e', 'd', 'i');
+    EXPECT_EQ(d.commands, (std::vector<UInt32>{prop, medi, kHICommandCancel}));
+    EXPECT_EQ(GetControl32BitValue(Find(d.w, "Prop", 1)), 1);
+    EXPECT_EQ(GetControl32BitValue(Find(d.w, "Medi", 1)), 2);
+    HideControl(Find(d.w, "Medi", 1));
+    EXPECT_FALSE(popup->isVisible());
 }
 
 TEST_F(Screen, DraggingTheThumbCallsTheActionProcedureLive)
@@ -181,24 +186,6 @@ TEST_F(Screen, DraggingTheThumbCallsTheActionProcedureLive)
     for (size_t i = 0; i < d.dragValues.size(); ++i)
         EXPECT_EQ(d.legendsDuringDrag[i], std::to_string(d.dragValues[i]) + "%");
     EXPECT_EQ(GetControlHilite(Find(d.w, "Sldr", 1)), 0);
-}
-
-TEST_F(Screen, ClickingAButtonSendsItsCommandAndEndsTheLoop)
-{
-    QPushButton *cancel = WidgetAt<QPushButton>(top, 250, 215);
-    ASSERT_NE(cancel, nullptr);
-    QCheckBox *check = WidgetAt<QCheckBox>(top, 20, 80);
-    ASSERT_NE(check, nullptr);
-    QComboBox *popup = WidgetAt<QComboBox>(top, 50, 50);
-    RunWith([&] {
-        QTest::mouseClick(check, Qt::LeftButton);
-        popup->activated(1); // as when the user picks the second item
-        QTest::mouseClick(cancel, Qt::LeftButton);
-    });
-    const UInt32 prop = QV_FOURCC('P', 'r', 'o', 'p'), medi = QV_FOURCC('M', 'e', 'd', 'i');
-    EXPECT_EQ(d.commands, (std::vector<UInt32>{prop, medi, kHICommandCancel}));
-    EXPECT_EQ(GetControl32BitValue(Find(d.w, "Prop", 1)), 1);
-    EXPECT_EQ(GetControl32BitValue(Find(d.w, "Medi", 1)), 2);
 }
 
 TEST_F(Screen, CustomControlShowsWhatItsClassDrewAndTakesClicks)
