@@ -6,7 +6,7 @@
  * NavGetFile and NavPutFile run a modal file chooser through the front end
  * (on screen a real file dialog; headless the next answer of the script,
  * else a cancel). The chosen files come back in the reply's selection as a
- * descriptor list of file specifications (typeFSS, 70-byte FSSpec records).
+ * descriptor list of FSSpec records (typeFSS, 70 bytes each).
  *
  * Ownership: a reply filled by a successful NavGetFile or NavPutFile owns its
  * selection until NavDisposeReply. Descriptors made with AECreateList or
