@@ -1,7 +1,7 @@
 // clipCTRL.h: the settings window's live preview, a custom control class
 // that copies the workspace's preview buffer (TheFXClip) scaled into its
 // bounds and frames it in black. It has no clickable part: clicks and drags
-// on it change nothing. Part 4.3's refresh makes it redraw by flipping its
+// on it change nothing. The dialog's refresh makes it redraw by flipping its
 // value between 0 and 1.
 //
 // The unit also fits the rectangle being edited to the proportions of the
