@@ -321,7 +321,7 @@ TEST(DrawReference, RepeatedPlacementsGiveTheSamePixelsAsFreshOnes) {
         c.rect = CGRect{{p.x, 4}, {im.w * p.scale, 30 * p.scale}};
         return Render(c, im.px, bg);
     };
-    const Image small{3, RandomImagePixels(rng, 3, 3, true)};
+    const Image small{3, RandomImagePixels(rng, 3, 30, true)}; // 30 rows, as render() draws them
     for (bool simd : {false, true}) {
         if (simd && !QVCGSIMDAvailable()) continue;
         KernelChoice k(simd);
