@@ -119,6 +119,13 @@ SInt32 BeginRun(HostSession &session, PluginParams &params, const Job &job, bool
     return session.call(params);
 }
 
+// Refuses a frame option that lies outside the job's frames.
+void CheckFrameInClip(const char *option, int64_t frame, const Job &job) {
+    if (frame < 0 || frame >= job.count)
+        throw HostError(kExitUsage, std::string(option) + " " + std::to_string(frame) + " is outside the clip's " +
+                                        std::to_string(job.count) + " frames");
+}
+
 // Ends the run params holds, if it holds one.
 void EndRun(HostSession &session, PluginParams &params) {
     if (!params.clientData) return;
@@ -247,9 +254,7 @@ void RunStill(const CommandOptions &o) {
     PluginLibrary plugin(o.plugin.empty() ? DefaultBundlePath() : o.plugin);
     auto source = OpenInput(o);
     const Job job = PlanJob(o, source->info());
-    if (o.thumbOffset < 0 || o.thumbOffset >= job.count)
-        throw HostError(kExitUsage, "--thumb-offset " + std::to_string(o.thumbOffset) + " is outside the clip's " +
-                                        std::to_string(job.count) + " frames");
+    CheckFrameInClip("--thumb-offset", o.thumbOffset, job);
     OutputFile out(o.output);
     HostSession session(plugin, *source, o.filter, false);
     session.reader().setEnd(job.start + o.thumbOffset + 1);
@@ -290,9 +295,7 @@ void RunSettings(const CommandOptions &o) {
     PluginLibrary plugin(o.plugin.empty() ? DefaultBundlePath() : o.plugin);
     auto source = OpenInput(o);
     const Job job = PlanJob(o, source->info());
-    if (o.frame < 0 || o.frame >= job.count)
-        throw HostError(kExitUsage, "--frame " + std::to_string(o.frame) + " is outside the clip's " +
-                                        std::to_string(job.count) + " frames");
+    CheckFrameInClip("--frame", o.frame, job);
     HostSession session(plugin, *source, o.filter, false);
     session.reader().setEnd(job.start + job.count);
 
