@@ -40,7 +40,7 @@ constexpr ParamText kParams[kParamCount] = {
      "Bottom edge of the cut-out, as a fraction of the frame height: 0 = the frame's top edge, 1 = its bottom edge."
      QV_UNSET},
     {"Turn", F0R_PARAM_DOUBLE,
-     "Turn of the enlarged picture about its centre, in whole turns: 0 = none, 0.25 = a quarter turn clockwise, "
+     "Turn of the enlarged picture about its centre, in whole turns: 0 = none, 0.25 = a quarter turn anticlockwise, "
      "0.5 = upside down, 1 = a full turn (in steps of 0.01)." QV_UNSET},
     {"Fill colour", F0R_PARAM_COLOR, "Colour of the frame where the enlarged picture does not reach." QV_UNSET},
 };
