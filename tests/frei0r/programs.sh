@@ -5,7 +5,9 @@
 # picture must match quelvane-host's lossless render of the same clip with
 # the same settings: PSNR at least 40 dB, compared in the host's 4:2:0.
 # DISPLAY names a display that does not exist: loading and rendering must
-# not try to open one.
+# not try to open one. The filter finds the bundle from where it lies (the
+# build tree's, then, when `cmake --install` installs one, the installed
+# one beside it).
 #
 #   bash tests/frei0r/programs.sh BUILD_DIR
 set -euo pipefail
@@ -13,7 +15,7 @@ build=$(cd "${1:?build folder}" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export FREI0R_PATH=$build/lib/frei0r-1 GST_REGISTRY=$work/registry.bin DISPLAY=:97
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM QUELVANE_BUNDLE
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
@@ -108,6 +110,16 @@ else
   done
   check gst-saved saved -f rawvideo -pix_fmt rgba -s "${w}x$h" -r 25 -i "$work/gst-saved.rgba"
   check gst gst -f rawvideo -pix_fmt rgba -s "${w}x$h" -r 25 -i "$work/gst.rgba"
+fi
+
+# The installed layout: lib/frei0r-1/quelvane.so finds lib/quelvane/Quelvane.plugin
+# and the platform library in lib/.
+if cmake --install "$build" --prefix "$work/prefix" >/dev/null && [[ -d $work/prefix/lib/quelvane/Quelvane.plugin ]]; then
+  FREI0R_PATH=$work/prefix/lib/frei0r-1 run installed ffmpeg -v error -i "$work/clip.mkv" -vf frei0r=quelvane \
+    -c:v ffv1 "$work/installed.mkv"
+  check installed saved -i "$work/installed.mkv"
+else
+  echo "cmake --install puts no bundle in lib/quelvane: the installed filter not checked" >&2
 fi
 
 ((failures == 0)) || { echo "$failures check(s) failed" >&2; exit 1; }
