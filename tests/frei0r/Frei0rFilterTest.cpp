@@ -11,11 +11,9 @@ extern "C" {
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -26,272 +24,208 @@ extern "C" {
 
 namespace {
 
-namespace fs = std::filesystem;
 using Frame = std::vector<uint32_t>;
+enum { kZoomH, kZoomV, kCropLeft, kCropTop, kCropRight, kCropBottom, kTurn, kFill };  // parameter order
 
-std::string BinaryDir() {
-    const char *dir = std::getenv("QUELVANE_BINARY_DIR");
-    return dir ? dir : ".";
-}
+std::string BinaryDir() { return std::getenv("QUELVANE_BINARY_DIR") ? std::getenv("QUELVANE_BINARY_DIR") : "."; }
 
 // The entry points of the built filter, loaded as ffmpeg loads them.
 struct Filter {
-    decltype(&f0r_get_plugin_info) info;
-    decltype(&f0r_construct) construct;
-    decltype(&f0r_destruct) destruct;
-    decltype(&f0r_set_param_value) set;
-    decltype(&f0r_get_param_value) get;
-    decltype(&f0r_update) update;
+    void *h = dlopen((BinaryDir() + "/lib/frei0r-1/quelvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    template <class F> F Sym(F, const char *name) const { return reinterpret_cast<F>(dlsym(h, name)); }
+    decltype(&f0r_init) init = Sym(&f0r_init, "f0r_init");
+    decltype(&f0r_get_plugin_info) info = Sym(&f0r_get_plugin_info, "f0r_get_plugin_info");
+    decltype(&f0r_construct) construct = Sym(&f0r_construct, "f0r_construct");
+    decltype(&f0r_destruct) destruct = Sym(&f0r_destruct, "f0r_destruct");
+    decltype(&f0r_set_param_value) set = Sym(&f0r_set_param_value, "f0r_set_param_value");
+    decltype(&f0r_get_param_value) get = Sym(&f0r_get_param_value, "f0r_get_param_value");
+    decltype(&f0r_update) update = Sym(&f0r_update, "f0r_update");
 };
-
-const Filter &TheFilter() {
-    static const Filter filter = [] {
-        const std::string path = BinaryDir() + "/lib/frei0r-1/quelvane.so";
-        void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!h) {
-            ADD_FAILURE() << "cannot load " << path << ": " << dlerror();
-            std::abort();
-        }
-        auto sym = [h](const char *name) {
-            void *s = dlsym(h, name);
-            if (!s) std::abort();
-            return s;
-        };
-        auto *init = reinterpret_cast<decltype(&f0r_init)>(sym("f0r_init"));
-        if (init() != 1) std::abort();
-        return Filter{reinterpret_cast<decltype(&f0r_get_plugin_info)>(sym("f0r_get_plugin_info")),
-                      reinterpret_cast<decltype(&f0r_construct)>(sym("f0r_construct")),
-                      reinterpret_cast<decltype(&f0r_destruct)>(sym("f0r_destruct")),
-                      reinterpret_cast<decltype(&f0r_set_param_value)>(sym("f0r_set_param_value")),
-                      reinterpret_cast<decltype(&f0r_get_param_value)>(sym("f0r_get_param_value")),
-                      reinterpret_cast<decltype(&f0r_update)>(sym("f0r_update"))};
-    }();
+const Filter &F() {
+    static const Filter filter;
+    if (!filter.update || filter.init() != 1) std::abort();
     return filter;
 }
 
-// Parameter indices, in the filter's order.
-enum { kZoomH, kZoomV, kCropLeft, kCropTop, kCropRight, kCropBottom, kTurn, kFill };
-
-void SetDouble(f0r_instance_t i, int index, double v) { TheFilter().set(i, &v, index); }
-double GetDouble(f0r_instance_t i, int index) {
+void Set(f0r_instance_t i, int index, double v) { F().set(i, &v, index); }
+double Get(f0r_instance_t i, int index) {
     double v = -1;
-    TheFilter().get(i, &v, index);
+    F().get(i, &v, index);
     return v;
 }
 
-uint32_t Pixel(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
-    uint32_t p;
-    const uint8_t bytes[4] = {r, g, b, a};
-    std::memcpy(&p, bytes, 4);
-    return p;
-}
+uint32_t Pixel(unsigned r, unsigned g, unsigned b, unsigned a) { return r | g << 8 | b << 16 | a << 24; }
+uint8_t Byte(uint32_t p, int i) { return uint8_t(p >> (8 * i)); }
+uint8_t Premultiplied(uint32_t p, int channel) { return uint8_t(std::lround(Byte(p, channel) * Byte(p, 3) / 255.0)); }
 
-Frame RandomFrame(size_t n, unsigned seed, bool opaque) {
+Frame RandomFrame(size_t n, unsigned seed, uint32_t orMask) {
     std::mt19937 rng(seed);
     Frame f(n);
-    for (auto &p : f) {
-        p = static_cast<uint32_t>(rng());
-        if (opaque) p |= 0xFF000000u;
-    }
+    for (auto &p : f) p = uint32_t(rng()) | orMask;
     return f;
 }
 
 Frame Render(f0r_instance_t i, const Frame &in) {
     Frame out(in.size(), 0xDEADBEEF);
-    TheFilter().update(i, 0.0, in.data(), out.data());
+    F().update(i, 0.0, in.data(), out.data());
     return out;
 }
 
-// Saved settings of the test's preferences folder, written by quelvane-prefs
-// before the filter starts the plug-in.
+// The saved settings, written by quelvane-prefs before the filter starts the plug-in.
 class Frei0rFilter : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static const std::string prefs = [] {
-            char dir[] = "/tmp/quelvane-frei0r-XXXXXX";
-            if (!mkdtemp(dir)) std::abort();
-            return std::string(dir);
-        }();
-        setenv("XDG_CONFIG_HOME", prefs.c_str(), 1);
-        // Nothing of the filter may need a display or a GUI.
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("QT_QPA_PLATFORM");
-        const std::string command = BinaryDir() +
-                                    "/bin/quelvane-prefs --crop 0.125,0.25,0.625,0.75 --zoom 200,-100 --turn 7 "
-                                    "--fill 10,20,30";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        char dir[] = "/tmp/quelvane-frei0r-XXXXXX";
+        ASSERT_TRUE(mkdtemp(dir));
+        setenv("XDG_CONFIG_HOME", dir, 1);
+        for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(v);  // no display, no GUI
+        const std::string prefs = BinaryDir() + "/bin/quelvane-prefs --crop 0.125,0.25,0.625,0.75 --zoom 200,-100 "
+                                                "--turn 7 --fill 10,20,30";
+        ASSERT_EQ(std::system(prefs.c_str()), 0) << prefs;
     }
 };
 
 TEST(PixelOrder, EveryColourAndAlphaConvertsByTheFormulasInBlocksAndAlone) {
-    // Every (colour, alpha) pair once, in an odd count of pixels so that
-    // blocks of four mix opaque and translucent pixels and a tail is left.
+    // Every (colour, alpha) pair, in an odd count of pixels: blocks of four
+    // mix opaque and translucent pixels, and a tail is left; in place too.
     Frame in;
     for (unsigned a = 0; a < 256; ++a)
-        for (unsigned c = 0; c < 256; ++c) in.push_back(Pixel(uint8_t(c), uint8_t(255 - c), uint8_t(c / 2), uint8_t(a)));
-    for (int k = 0; k < 3; ++k) in.push_back(Pixel(1, 2, 3, 255));
-    const size_t n = in.size();
-    Frame argb(n), back(n), inPlace = in;
-    qvfrei0r::StraightRGBAToPremultipliedARGB(reinterpret_cast<const uint8_t *>(in.data()),
-                                              reinterpret_cast<uint8_t *>(argb.data()), n);
-    qvfrei0r::StraightRGBAToPremultipliedARGB(reinterpret_cast<const uint8_t *>(inPlace.data()),
-                                              reinterpret_cast<uint8_t *>(inPlace.data()), n);
-    EXPECT_EQ(inPlace, argb);
-    qvfrei0r::PremultipliedARGBToStraightRGBA(reinterpret_cast<const uint8_t *>(argb.data()),
-                                              reinterpret_cast<uint8_t *>(back.data()), n);
-    for (size_t i = 0; i < n; ++i) {
-        const auto *s = reinterpret_cast<const uint8_t *>(&in[i]);
-        const auto *p = reinterpret_cast<const uint8_t *>(&argb[i]);
-        const auto *b = reinterpret_cast<const uint8_t *>(&back[i]);
-        const unsigned a = s[3];
-        ASSERT_EQ(p[0], a) << i;
+        for (unsigned c = 0; c < 256; ++c) in.push_back(Pixel(c, 255 - c, c / 2, a));
+    in.insert(in.end(), 3, Pixel(1, 2, 3, 255));
+    Frame argb(in.size()), back = in;
+    auto bytes = [](Frame &f) { return reinterpret_cast<uint8_t *>(f.data()); };
+    qvfrei0r::StraightRGBAToPremultipliedARGB(bytes(in), bytes(argb), in.size());
+    qvfrei0r::StraightRGBAToPremultipliedARGB(bytes(back), bytes(back), in.size());
+    ASSERT_EQ(back, argb);
+    qvfrei0r::PremultipliedARGBToStraightRGBA(bytes(argb), bytes(back), in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const unsigned a = Byte(in[i], 3);
+        ASSERT_EQ(Byte(argb[i], 0), a) << i;
+        ASSERT_EQ(Byte(back[i], 3), a) << i;
         for (int ch = 0; ch < 3; ++ch) {
-            const unsigned pre = unsigned(std::lround(s[ch] * a / 255.0));
-            ASSERT_EQ(p[1 + ch], pre) << "premultiplied channel " << ch << " of pixel " << i;
-            const unsigned straight = a == 0 ? 0 : unsigned(std::lround(std::min(pre, a) * 255.0 / a));
-            ASSERT_EQ(b[ch], straight) << "straight channel " << ch << " of pixel " << i;
+            const unsigned pre = Premultiplied(in[i], ch);
+            ASSERT_EQ(Byte(argb[i], ch + 1), pre) << "premultiplied channel " << ch << " of pixel " << i;
+            ASSERT_EQ(Byte(back[i], ch), a ? unsigned(std::lround(pre * 255.0 / a)) : 0u) << ch << " of " << i;
         }
-        ASSERT_EQ(b[3], a) << i;
     }
-    // An invalid premultiplied pixel (colour above alpha) reads as colour = alpha.
-    uint32_t odd = 0, outPixel = 0;
-    const uint8_t bytes[4] = {100, 200, 50, 100};
-    std::memcpy(&odd, bytes, 4);
-    qvfrei0r::PremultipliedARGBToStraightRGBA(reinterpret_cast<const uint8_t *>(&odd),
-                                              reinterpret_cast<uint8_t *>(&outPixel), 1);
-    EXPECT_EQ(outPixel, Pixel(255, 128, 255, 100));
+    // A colour above its alpha (not a premultiplied pixel) reads as the alpha.
+    Frame odd = {100 | 200 << 8 | 50 << 16 | 100u << 24};
+    qvfrei0r::PremultipliedARGBToStraightRGBA(bytes(odd), bytes(odd), 1);
+    EXPECT_EQ(odd[0], Pixel(255, 128, 255, 100));
 }
 
 TEST_F(Frei0rFilter, SavedSettingsAreTheDefaultsAndEachParameterChangesOnlyItsSetting) {
-    const Filter &f = TheFilter();
     f0r_plugin_info_t info{};
-    f.info(&info);
+    F().info(&info);
     EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_RGBA8888);
     ASSERT_EQ(info.num_params, 8);
 
-    f0r_instance_t fresh = f.construct(37, 21);  // odd sizes
-    const double expected[] = {(200 + 500) / 2500.0, (-100 + 500) / 2500.0, 0.125, 0.25, 0.625, 0.75, 0.07};
-    for (int i = 0; i < 7; ++i) EXPECT_DOUBLE_EQ(GetDouble(fresh, i), expected[i]) << "parameter " << i;
+    f0r_instance_t fresh = F().construct(37, 21);  // odd sizes throughout
+    const double saved[] = {(200 + 500) / 2500.0, (-100 + 500) / 2500.0, 0.125, 0.25, 0.625, 0.75, 0.07};
+    for (int i = 0; i < 7; ++i) EXPECT_DOUBLE_EQ(Get(fresh, i), saved[i]) << "parameter " << i;
     f0r_param_color_t fill{};
-    f.get(fresh, &fill, kFill);
+    F().get(fresh, &fill, kFill);
     EXPECT_FLOAT_EQ(fill.r, 10 * 257 / 65535.0f);
     EXPECT_FLOAT_EQ(fill.b, 30 * 257 / 65535.0f);
 
     // A host that reads every value and sets it back (GStreamer) renders
     // exactly what a host that sets nothing (ffmpeg without parameters) does.
-    f0r_instance_t setBack = f.construct(37, 21);
-    for (int i = 0; i < 7; ++i) SetDouble(setBack, i, GetDouble(setBack, i));
-    f.set(setBack, &fill, kFill);
-    const Frame in = RandomFrame(37 * 21, 1, true);
-    const Frame saved = Render(fresh, in);
-    EXPECT_EQ(Render(setBack, in), saved);
-    EXPECT_NE(saved, in);
+    f0r_instance_t setBack = F().construct(37, 21);
+    for (int i = 0; i < 7; ++i) Set(setBack, i, Get(setBack, i));
+    F().set(setBack, &fill, kFill);
+    const Frame in = RandomFrame(37 * 21, 1, 0xFF000000u);
+    const Frame fromSaved = Render(fresh, in);
+    EXPECT_EQ(Render(setBack, in), fromSaved);
+    EXPECT_NE(fromSaved, in);
 
-    // A crop of no width leaves only the fill: the colour set, nothing else
-    // changed (the zoom still reads as saved).
-    SetDouble(setBack, kCropLeft, 0.5);
-    SetDouble(setBack, kCropRight, 0.5);
+    // A crop of no width leaves only the fill: the colour set, and the zoom
+    // still as saved. The other instance keeps its own settings.
+    Set(setBack, kCropLeft, 0.5);
+    Set(setBack, kCropRight, 0.5);
     f0r_param_color_t red = {1.0f, 0.0f, 0.0f};
-    f.set(setBack, &red, kFill);
+    F().set(setBack, &red, kFill);
     EXPECT_EQ(Render(setBack, in), Frame(in.size(), Pixel(255, 0, 0, 255)));
-    EXPECT_DOUBLE_EQ(GetDouble(setBack, kZoomH), expected[kZoomH]);
-    // The other instance keeps its own settings.
-    EXPECT_EQ(Render(fresh, in), saved);
+    EXPECT_DOUBLE_EQ(Get(setBack, kZoomH), saved[kZoomH]);
+    EXPECT_EQ(Render(fresh, in), fromSaved);
 
-    // Values that are not numbers are refused; the turn reads as a fraction of one turn.
-    SetDouble(setBack, kCropTop, std::nan(""));
-    EXPECT_DOUBLE_EQ(GetDouble(setBack, kCropTop), 0.25);
-    SetDouble(setBack, kTurn, -0.25);
-    EXPECT_DOUBLE_EQ(GetDouble(setBack, kTurn), 0.75);
-    f.destruct(fresh);
-    f.destruct(setBack);
-}
-
-TEST_F(Frei0rFilter, TheWholeFrameInPlaceKeepsEveryPixelOverTheFill) {
-    // Odd width, every alpha: translucent pixels come out laid over a black
-    // fill, which is their premultiplied colour, opaque.
-    f0r_instance_t i = TheFilter().construct(33, 7);
+    // The whole frame in place over black: translucent pixels come out as
+    // their premultiplied colour, opaque.
     const double whole[] = {0.2, 0.2, 0.0, 0.0, 1.0, 1.0, 0.0};
-    for (int k = 0; k < 7; ++k) SetDouble(i, k, whole[k]);
+    for (int i = 0; i < 7; ++i) Set(setBack, i, whole[i]);
     f0r_param_color_t black = {0, 0, 0};
-    TheFilter().set(i, &black, kFill);
-    const Frame in = RandomFrame(33 * 7, 2, false);
-    const Frame out = Render(i, in);
-    for (size_t k = 0; k < in.size(); ++k) {
-        const auto *s = reinterpret_cast<const uint8_t *>(&in[k]);
-        const uint8_t a = s[3];
-        auto pre = [&](int ch) { return uint8_t(std::lround(s[ch] * a / 255.0)); };
-        ASSERT_EQ(out[k], Pixel(pre(0), pre(1), pre(2), 255)) << "pixel " << k;
-    }
-    TheFilter().destruct(i);
+    F().set(setBack, &black, kFill);
+    const Frame translucent = RandomFrame(37 * 21, 2, 0);
+    const Frame out = Render(setBack, translucent);
+    for (size_t k = 0; k < out.size(); ++k)
+        ASSERT_EQ(out[k], Pixel(Premultiplied(translucent[k], 0), Premultiplied(translucent[k], 1),
+                                Premultiplied(translucent[k], 2), 255)) << "pixel " << k;
+
+    // Not a number is refused; a turn reads as its fraction of one turn.
+    Set(setBack, kCropBottom, std::nan(""));
+    EXPECT_DOUBLE_EQ(Get(setBack, kCropBottom), 1.0);
+    Set(setBack, kTurn, -0.25);
+    EXPECT_DOUBLE_EQ(Get(setBack, kTurn), 0.75);
+    F().destruct(fresh);
+    F().destruct(setBack);
 }
 
 TEST_F(Frei0rFilter, TwoInstancesOnTwoThreadsRenderWhatEachRendersAlone) {
-    const Filter &f = TheFilter();
+    // Each instance alternates two settings on its own thread; every frame
+    // must be what that instance rendered with those settings alone.
     struct Job {
         int w, h;
-        f0r_instance_t inst;
-        Frame in, first, second;  // input, and its renders with two settings
+        f0r_instance_t inst = nullptr;
+        Frame in, out[2];
+    } jobs[2] = {{37, 21, nullptr, {}, {}}, {64, 48, nullptr, {}, {}}};
+    auto settings = [](Job &j, int which) {
+        Set(j.inst, kZoomH, which ? 0.3 : 0.6);
+        Set(j.inst, kTurn, which ? 0.9 : 0.1);
     };
-    Job jobs[2] = {{37, 21, nullptr, {}, {}, {}}, {64, 48, nullptr, {}, {}, {}}};
-    auto settingsA = [&](Job &j) { SetDouble(j.inst, kZoomH, 0.6); SetDouble(j.inst, kTurn, 0.1); };
-    auto settingsB = [&](Job &j) { SetDouble(j.inst, kZoomH, 0.3); SetDouble(j.inst, kTurn, 0.9); };
     for (int k = 0; k < 2; ++k) {
         Job &j = jobs[k];
-        j.inst = f.construct(j.w, j.h);
-        j.in = RandomFrame(size_t(j.w) * j.h, 10 + k, true);
-        settingsA(j);
-        j.first = Render(j.inst, j.in);
-        settingsB(j);
-        j.second = Render(j.inst, j.in);
-        ASSERT_NE(j.first, j.second);
+        j.inst = F().construct(j.w, j.h);
+        j.in = RandomFrame(size_t(j.w) * j.h, 10 + k, 0xFF000000u);
+        for (int s = 0; s < 2; ++s) settings(j, s), j.out[s] = Render(j.inst, j.in);
+        ASSERT_NE(j.out[0], j.out[1]);
     }
-    std::vector<std::string> failures[2];
+    int wrong[2] = {0, 0};
     auto work = [&](int k) {
-        Job &j = jobs[k];
         for (int n = 0; n < 40; ++n) {
-            const bool a = (n + k) % 2 == 0;
-            a ? settingsA(j) : settingsB(j);
-            if (Render(j.inst, j.in) != (a ? j.first : j.second))
-                failures[k].push_back("instance " + std::to_string(k) + ", frame " + std::to_string(n));
+            settings(jobs[k], (n + k) % 2);
+            wrong[k] += Render(jobs[k].inst, jobs[k].in) != jobs[k].out[(n + k) % 2];
         }
     };
     std::thread t0(work, 0), t1(work, 1);
     t0.join();
     t1.join();
-    EXPECT_TRUE(failures[0].empty() && failures[1].empty()) << (failures[0].empty() ? "" : failures[0][0])
-                                                            << (failures[1].empty() ? "" : failures[1][0]);
-    for (Job &j : jobs) f.destruct(j.inst);
+    EXPECT_EQ(wrong[0] + wrong[1], 0);
+    for (Job &j : jobs) F().destruct(j.inst);
 }
 
 // A plug-in that cannot be used leaves every frame as it came, says why once
 // on standard error, and never ends the host. Each case runs in a process of
-// its own (the plug-in is loaded once per process); the child counts the
-// reports itself and exits 0 when all held.
+// its own (the plug-in is loaded once per process); the child checks the
+// frames and counts the reports, and exits 0 when all held.
 void PassThroughChild(const std::string &bundle) {
     setenv("QUELVANE_BUNDLE", bundle.c_str(), 1);
     char log[] = "/tmp/quelvane-frei0r-err-XXXXXX";
-    const int fd = mkstemp(log);
-    const int saved = dup(2);
+    const int fd = mkstemp(log), err = dup(2);
     dup2(fd, 2);
-    bool ok = true;
+    bool same = true;
     for (int n = 0; n < 2; ++n) {
-        f0r_instance_t i = TheFilter().construct(15, 9);
-        const Frame in = RandomFrame(15 * 9, 3, false);
-        ok = ok && i && Render(i, in) == in;
-        TheFilter().destruct(i);
+        f0r_instance_t i = F().construct(15, 9);
+        const Frame in = RandomFrame(15 * 9, 3, 0);
+        same = same && Render(i, in) == in;
+        F().destruct(i);
     }
-    dup2(saved, 2);
-    std::ifstream file(log);
+    dup2(err, 2);
     std::stringstream text;
-    text << file.rdbuf();
+    text << std::ifstream(log).rdbuf();
     unlink(log);
-    const std::string err = text.str();
-    size_t reports = 0;
-    for (size_t at = err.find("quelvane: "); at != std::string::npos; at = err.find("quelvane: ", at + 1)) ++reports;
-    std::fputs(err.c_str(), stderr);
-    std::_Exit(ok && reports == 1 ? 0 : 1);
+    const std::string said = text.str();
+    std::fputs(said.c_str(), stderr);
+    const size_t first = said.find("quelvane: ");
+    std::_Exit(same && first != std::string::npos && said.find("quelvane: ", first + 1) == std::string::npos ? 0 : 1);
 }
 
 TEST_F(Frei0rFilter, APlugInThatStopsOrIsMissingLeavesTheFramesAndTheProcess) {
