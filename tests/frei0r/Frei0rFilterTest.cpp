@@ -32,14 +32,14 @@ std::string BinaryDir() { return std::getenv("QUELVANE_BINARY_DIR") ? std::geten
 // The entry points of the built filter, loaded as ffmpeg loads them.
 struct Filter {
     void *h = dlopen((BinaryDir() + "/lib/frei0r-1/quelvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    template <class F> F Sym(F, const char *name) const { return reinterpret_cast<F>(dlsym(h, name)); }
-    decltype(&f0r_init) init = Sym(&f0r_init, "f0r_init");
-    decltype(&f0r_get_plugin_info) info = Sym(&f0r_get_plugin_info, "f0r_get_plugin_info");
-    decltype(&f0r_construct) construct = Sym(&f0r_construct, "f0r_construct");
-    decltype(&f0r_destruct) destruct = Sym(&f0r_destruct, "f0r_destruct");
-    decltype(&f0r_set_param_value) set = Sym(&f0r_set_param_value, "f0r_set_param_value");
-    decltype(&f0r_get_param_value) get = Sym(&f0r_get_param_value, "f0r_get_param_value");
-    decltype(&f0r_update) update = Sym(&f0r_update, "f0r_update");
+    template <class F> F Sym(const char *name) const { return reinterpret_cast<F>(dlsym(h, name)); }
+    decltype(&f0r_init) init = Sym<decltype(&f0r_init)>("f0r_init");
+    decltype(&f0r_get_plugin_info) info = Sym<decltype(&f0r_get_plugin_info)>("f0r_get_plugin_info");
+    decltype(&f0r_construct) construct = Sym<decltype(&f0r_construct)>("f0r_construct");
+    decltype(&f0r_destruct) destruct = Sym<decltype(&f0r_destruct)>("f0r_destruct");
+    decltype(&f0r_set_param_value) set = Sym<decltype(&f0r_set_param_value)>("f0r_set_param_value");
+    decltype(&f0r_get_param_value) get = Sym<decltype(&f0r_get_param_value)>("f0r_get_param_value");
+    decltype(&f0r_update) update = Sym<decltype(&f0r_update)>("f0r_update");
 };
 const Filter &F() {
     static const Filter filter;
