@@ -1,15 +1,15 @@
 // Pixel conversions between frei0r's RGBA8888 and the plug-in's premultiplied
-// A, R, G, B. Frames from video are opaque: blocks of four opaque pixels are
-// a rotation of each 32-bit word (SSE2 where the processor is x86, a plain
-// loop elsewhere); only pixels with alpha other than 255 take the per-pixel
-// multiply or divide.
+// A, R, G, B. Frames from video are opaque: blocks of opaque pixels are a
+// rotation of each 32-bit word (eight at a time with AVX2 where the
+// processor has it, four with SSE2 on any x86, a plain loop elsewhere); only
+// pixels with alpha other than 255 take the per-pixel multiply or divide.
 #include "PixelOrder.h"
 
 #include <array>
-#include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QV_AVX2 __attribute__((target("avx2")))
 #endif
 
 namespace qvfrei0r {
@@ -58,10 +58,49 @@ inline void PixelOut(const uint8_t *in, uint8_t *out) {
     }
 }
 
+#if defined(QV_AVX2)
+// Blocks of eight: `alphaByte` picks the byte holding alpha in each word,
+// `rotate` moves the bytes of an opaque pixel into the other order. Answers
+// how many pixels were converted; a block that is not wholly opaque goes
+// through `pixel`.
+template <void (*pixel)(const uint8_t *, uint8_t *)>
+QV_AVX2 size_t ConvertAVX2(const uint8_t *in, uint8_t *out, size_t count, __m256i alphaMask, __m256i rotate) {
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in + 4 * i));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(x, alphaMask), alphaMask)) == -1) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 4 * i), _mm256_shuffle_epi8(x, rotate));
+        } else {
+            for (size_t k = i; k < i + 8; ++k) pixel(in + 4 * k, out + 4 * k);
+        }
+    }
+    return i;
+}
+
+QV_AVX2 size_t InAVX2(const uint8_t *in, uint8_t *out, size_t count) {
+    // R, G, B, A -> A, R, G, B in each word.
+    const __m256i rotate = _mm256_setr_epi8(3, 0, 1, 2, 7, 4, 5, 6, 11, 8, 9, 10, 15, 12, 13, 14, 3, 0, 1, 2, 7, 4, 5,
+                                            6, 11, 8, 9, 10, 15, 12, 13, 14);
+    return ConvertAVX2<PixelIn>(in, out, count, _mm256_set1_epi32(static_cast<int>(0xFF000000u)), rotate);
+}
+
+QV_AVX2 size_t OutAVX2(const uint8_t *in, uint8_t *out, size_t count) {
+    // A, R, G, B -> R, G, B, A in each word.
+    const __m256i rotate = _mm256_setr_epi8(1, 2, 3, 0, 5, 6, 7, 4, 9, 10, 11, 8, 13, 14, 15, 12, 1, 2, 3, 0, 5, 6, 7,
+                                            4, 9, 10, 11, 8, 13, 14, 15, 12);
+    return ConvertAVX2<PixelOut>(in, out, count, _mm256_set1_epi32(0xFF), rotate);
+}
+
+const bool kHasAVX2 = __builtin_cpu_supports("avx2");
+#endif
+
 }  // namespace
 
 void StraightRGBAToPremultipliedARGB(const uint8_t *in, uint8_t *out, size_t count) {
     size_t i = 0;
+#if defined(QV_AVX2)
+    if (kHasAVX2) i = InAVX2(in, out, count);
+#endif
 #if defined(__SSE2__)
     // Alpha is the high byte of each little-endian word.
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -80,6 +119,9 @@ void StraightRGBAToPremultipliedARGB(const uint8_t *in, uint8_t *out, size_t cou
 
 void PremultipliedARGBToStraightRGBA(const uint8_t *in, uint8_t *out, size_t count) {
     size_t i = 0;
+#if defined(QV_AVX2)
+    if (kHasAVX2) i = OutAVX2(in, out, count);
+#endif
 #if defined(__SSE2__)
     // Alpha is the low byte of each little-endian word.
     const __m128i alpha = _mm_set1_epi32(0xFF);

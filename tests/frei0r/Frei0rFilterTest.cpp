@@ -86,12 +86,12 @@ protected:
 };
 
 TEST(PixelOrder, EveryColourAndAlphaConvertsByTheFormulasInBlocksAndAlone) {
-    // Every (colour, alpha) pair, in an odd count of pixels: blocks of four
+    // Every (colour, alpha) pair, then seven more: blocks of eight and four
     // mix opaque and translucent pixels, and a tail is left; in place too.
     Frame in;
     for (unsigned a = 0; a < 256; ++a)
         for (unsigned c = 0; c < 256; ++c) in.push_back(Pixel(c, 255 - c, c / 2, a));
-    in.insert(in.end(), 3, Pixel(1, 2, 3, 255));
+    for (unsigned k = 0; k < 7; ++k) in.push_back(Pixel(30 * k, 2, 3, k == 2 ? 77 : 255));
     Frame argb(in.size()), back = in;
     auto bytes = [](Frame &f) { return reinterpret_cast<uint8_t *>(f.data()); };
     qvfrei0r::StraightRGBAToPremultipliedARGB(bytes(in), bytes(argb), in.size());
