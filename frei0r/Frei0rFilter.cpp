@@ -26,15 +26,16 @@ using namespace qvfrei0r;
 struct Instance {
     int width = 0, height = 0;
     RenderRun *run = nullptr;  // nullptr: frames pass through unchanged
+    std::mutex frameLock;      // one frame at a time through the run's input buffer
     std::mutex settingsLock;   // a host may set parameters while a frame renders
     Settings settings;
 };
 
 // The first problem of the process, on standard error.
-void ReportOnce(const std::string &why) {
+void ReportOnce(const std::string &message) {
     static std::atomic<bool> reported{false};
     if (reported.exchange(true)) return;
-    std::fprintf(stderr, "quelvane: %s; frames pass through unchanged\n", why.c_str());
+    std::fprintf(stderr, "quelvane: %s\n", message.c_str());
     std::fflush(stderr);
 }
 
@@ -78,7 +79,7 @@ F0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height)
     instance->height = static_cast<int>(std::min(height, 1u << 30));
     std::string why;
     instance->run = BeginRun(instance->width, instance->height, instance->settings, why);
-    if (!instance->run) ReportOnce(why);
+    if (!instance->run) ReportOnce(why + "; frames pass through unchanged");
     return instance;
 }
 
@@ -114,6 +115,8 @@ F0R_EXPORT void f0r_update(f0r_instance_t instance, double time, const uint32_t 
         if (in != out) std::memcpy(out, in, pixels * 4);
         return;
     }
+    // MLT may render slices of a frame on several threads through one instance.
+    std::lock_guard<std::mutex> frame(self->frameLock);
     Settings settings;
     {
         std::lock_guard<std::mutex> held(self->settingsLock);
@@ -126,7 +129,7 @@ F0R_EXPORT void f0r_update(f0r_instance_t instance, double time, const uint32_t 
         PremultipliedARGBToStraightRGBA(out, out, pixels);
         return;
     }
-    ReportOnce(why);
+    ReportOnce(why + "; such frames pass through unchanged");
     // The input may have been the output: it is restored from the converted copy.
     if (in != out) std::memcpy(out, in, pixels * 4);
     else PremultipliedARGBToStraightRGBA(source, out, pixels);
