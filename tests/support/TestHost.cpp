@@ -1,4 +1,4 @@
-// The test host: recorded callbacks over the platform Memory Manager.
+// The test host: recorded callbacks over calloc and free.
 #include "TestHost.h"
 
 #include <dlfcn.h>
@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "Blit.h"
-#include "memory/MacMemory.h"
 
 namespace qvtest {
 
@@ -31,7 +30,9 @@ struct HostCallbacks {
         host->Record(name, {size});
         if (host->ShouldFail(name)) return nullptr;
         if (host->allocationBudget_ == 0) return nullptr;
-        Ptr block = clear ? ::NewPtrClear(size) : ::NewPtr(size);
+        // calloc, as a host of our own making might: nothing in the plug-in
+        // may treat these blocks as Memory Manager blocks.
+        Ptr block = size > 0 ? static_cast<Ptr>(clear ? std::calloc(1, size) : std::malloc(size)) : nullptr;
         if (!block) return nullptr;
         if (host->allocationBudget_ > 0) --host->allocationBudget_;
         host->liveBlocks_.insert(block);
@@ -50,7 +51,7 @@ struct HostCallbacks {
             ++host->foreignDisposals_; // never free what we did not hand out
             return;
         }
-        ::DisposePtr(block);
+        std::free(block);
     }
 
     static HYPluginResult GetMovieInfo(HYRefDigitalVideoStandard *outStandard, SInt16 *ioWidth, SInt16 *ioHeight,

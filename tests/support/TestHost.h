@@ -1,8 +1,8 @@
 // TestHost.h: an in-process stand-in for the host editor, for tests. It
 // implements the host callbacks (HYProcs) as plain C functions, records every
 // call with its arguments, can be told to fail a call with a given result or
-// to run out of memory, and hands out platform Memory Manager blocks from its
-// allocator callbacks, counting those still outstanding for leak checks.
+// to run out of memory, and hands out calloc blocks from its allocator
+// callbacks, counting those still outstanding for leak checks.
 // It also lends frames (GetFrame, ReleaseFrame) and blends (Blit).
 // MakeParams builds a parameter block wired to it, and PluginBundle loads the
 // built bundle library (QUELVANE_BUNDLE) and calls its exported `main`.
