@@ -128,6 +128,12 @@ struct HostCallbacks {
         HYPluginResult failure;
         if (host->ShouldFail("GetFrame", &failure)) return failure;
         if (frameNumber < 0 || frameNumber >= 300) return kPluginCantGetNeededFrame;
+        if (host->lendsForgedFrame) {
+            *outCookie = reinterpret_cast<void *>(host->nextFrameCookie_++);
+            host->lentFrames_[*outCookie] = nullptr;
+            *outFrame = reinterpret_cast<GWorldPtr>(&host->instanceTag_);
+            return kPluginOK;
+        }
         if (host->forcedFrameWidth > 0) width = host->forcedFrameWidth;
         if (host->forcedFrameHeight > 0) height = host->forcedFrameHeight;
         Rect r{0, 0, height, width};
@@ -158,7 +164,7 @@ struct HostCallbacks {
             ++host->foreignReleases_;
             return kPluginBadParams;
         }
-        DisposeGWorld(it->second);
+        if (it->second) DisposeGWorld(it->second);
         host->lentFrames_.erase(it);
         HYPluginResult failure;
         if (host->ShouldFail("ReleaseFrame", &failure)) return failure;
@@ -204,7 +210,8 @@ TestHost::TestHost() : previous_(gCurrentHost) {
 }
 
 TestHost::~TestHost() {
-    for (auto &lent : lentFrames_) DisposeGWorld(lent.second);
+    for (auto &lent : lentFrames_)
+        if (lent.second) DisposeGWorld(lent.second);
     if (gCurrentHost == this) gCurrentHost = previous_;
 }
 

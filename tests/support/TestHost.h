@@ -94,6 +94,9 @@ public:
     // When set, GetFrame lends frames of this size whatever was asked.
     SInt16 forcedFrameWidth = 0;
     SInt16 forcedFrameHeight = 0;
+    // When set, GetFrame answers kPluginOK with a pointer that is no world
+    // (and a cookie that ReleaseFrame takes back).
+    bool lendsForgedFrame = false;
     // Memory order A, R, G, B: opaque, red = frame number's low byte, green
     // 200, blue 100.
     static void FrameColor(SInt32 frameNumber, UInt8 argb[4]);

@@ -1,6 +1,8 @@
-// The frame driver: do-frame requests (fetch, render, fades, sound, release),
-// the place-holder still and the scrubber's frame fetch, driven through the
-// dispatcher with the test host lending frames.
+// The frame driver's answers to what goes wrong on the host's side (failing
+// callbacks, missing slots, lent things that are no frames), the place-holder
+// still's own run and the scrubber's fetch, with the test host recording every
+// call. Rendering, fades, sound and frames of another size through an
+// installed bundle are the install test's (tests/install).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,6 +38,7 @@ struct World {
         PixMapHandle pm = GetGWorldPixMap(gw);
         return reinterpret_cast<UInt8 *>(GetPixBaseAddr(pm)) + y * GetPixRowBytes(pm) + 4 * x;
     }
+    bool Untouched() const { return std::memcmp(at(0, 0), "\xFF\x11\x22\x33", 4) == 0; }
 };
 
 class FrameDriver : public ::testing::Test {
@@ -46,13 +49,10 @@ protected:
         params->frameRect = Rect{0, 0, 48, 64};
         params->frame = target.gw;
         ASSERT_EQ(Call(kPlugDrawIcon), kPluginOK);  // start-up: the shared record exists
-        ASSERT_NE(gPascalData, nullptr);
-        saved = *gPascalData;
         baseline = host.OutstandingBlocks();
     }
     void TearDown() override {
         if (params->clientData) Call(kPlugTerminate);
-        *gPascalData = saved;
         EXPECT_EQ(host.OutstandingBlocks(), baseline) << "every block given back";
         EXPECT_EQ(host.FramesOutstanding(), 0) << "every frame given back";
         EXPECT_EQ(host.ForeignReleases(), 0) << "no cookie the host did not issue";
@@ -76,53 +76,27 @@ protected:
     TestHost host;
     World target{64, 48};
     std::unique_ptr<PluginParams> params;
-    PluginDataRec saved{};
     int baseline = 0;
 };
 
-TEST(FadeOpacity, FallsThroughTheFadeInAndRisesThroughTheFadeOut) {
-    // Both fades together run end to end through the host; these are the
-    // cases a single fade and odd counts bring.
+TEST(FadeOpacity, OnlyFramesInsideAFadeAreBlended) {
     struct Case {
         SInt32 frame, frames, fadeIn, fadeOut, opacity;
     } cases[] = {
-        {0, 100, 10, 0, 255}, {9, 100, 10, 0, 25}, {10, 100, 10, 0, -1}, {99, 100, 10, 0, -1},
-        {0, 100, 0, 10, -1},  {90, 100, 0, 10, -1}, {91, 100, 0, 10, 25}, {99, 100, 0, 10, 229},
-        {0, 1, 1, 0, 255},    {150, 100, 10, 0, -1}, {120, 100, 0, -5, -1}, {5, 100, -5, 0, -1},
+        {0, 1, 1, 0, 255}, {9, 100, 10, 0, 25}, {150, 100, 10, 0, -1}, {120, 100, 0, -5, -1}, {5, 100, -5, 0, -1},
     };
     for (const Case &c : cases)
         EXPECT_EQ(FadeOpacity(c.frame, c.frames, c.fadeIn, c.fadeOut), c.opacity)
             << "frame " << c.frame << " of " << c.frames << ", fades " << c.fadeIn << "/" << c.fadeOut;
 }
 
-TEST_F(FrameDriver, OneFrameAsksDrawsMixesAndGivesBack) {
+TEST_F(FrameDriver, AsksStartPlusRenderFrameAndMixesTheSoundOfThatFrame) {
     params->startFrame = 20;
-    params->frameRect = Rect{4, 8, 36, 56};  // a 48 x 32 frame inside the 64 x 48 target
     Begin(0, 0);
     ASSERT_EQ(Frame(7), kPluginOK);
     EXPECT_EQ(host.CallNames(), (std::vector<std::string>{"GetFrame", "MixAudio", "ReleaseFrame"}));
-    const auto get = host.CallsNamed("GetFrame").at(0).args;
-    EXPECT_EQ(get[1], 27) << "absolute frame startFrame + renderFrame";
-    EXPECT_EQ(get[3], 48);
-    EXPECT_EQ(get[4], 32);
-    EXPECT_EQ(get[5], kDVHighQuality);
-    const auto mix = host.CallsNamed("MixAudio").at(0).args;
-    EXPECT_EQ(mix[2], 256);
-    EXPECT_EQ(mix[1], host.CallsNamed("ReleaseFrame").at(0).args[1]) << "the sound of the frame fetched";
-    // The default settings draw the frame as it is, inside frameRect only.
-    UInt8 expect[4];
-    TestHost::FrameColor(27, expect);
-    EXPECT_EQ(std::memcmp(target.at(8, 4), expect, 4), 0);
-    EXPECT_EQ(std::memcmp(target.at(55, 35), expect, 4), 0);
-    for (auto [x, y] : {std::pair{7, 4}, {56, 35}, {20, 36}})
-        EXPECT_EQ(std::memcmp(target.at(x, y), "\xFF\x11\x22\x33", 4), 0) << x << "," << y << " is outside";
-
-    // A proxy render of a small frame asks for low quality and mixes no sound.
-    params->proxyOnly = true;
-    host.ClearCalls();
-    ASSERT_EQ(Frame(1), kPluginOK);
-    EXPECT_EQ(host.CallsNamed("GetFrame").at(0).args[5], kDVLowQuality);
-    EXPECT_EQ(host.CountCalls("MixAudio"), 0);
+    EXPECT_EQ(host.CallsNamed("GetFrame").at(0).args[1], 27);
+    EXPECT_EQ(host.CallsNamed("MixAudio").at(0).args[1], host.CallsNamed("ReleaseFrame").at(0).args[1]);
 }
 
 TEST_F(FrameDriver, FailuresAreReportedAndNothingLeaks) {
@@ -135,13 +109,20 @@ TEST_F(FrameDriver, FailuresAreReportedAndNothingLeaks) {
     ASSERT_EQ(Frame(-30), kPluginOK);
     EXPECT_TRUE(host.Calls().empty());
     EXPECT_EQ(gMostRecentStartFrame, 20);
-    EXPECT_EQ(std::memcmp(target.at(0, 0), "\xFF\x11\x22\x33", 4), 0);
+    EXPECT_TRUE(target.Untouched());
     params->startFrame = 0;
 
     // The host cannot give the frame: its answer, and no ReleaseFrame.
     host.FailCall("GetFrame", kPluginCantGetNeededFrame, 1);
     EXPECT_EQ(Frame(3), kPluginCantGetNeededFrame);
     EXPECT_EQ(host.CountCalls("ReleaseFrame"), 0);
+
+    // The host lends something that is no world: refused, given back, nothing drawn.
+    host.lendsForgedFrame = true;
+    EXPECT_EQ(Frame(3), kPluginBadParams);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
+    EXPECT_TRUE(target.Untouched());
+    host.lendsForgedFrame = false;
 
     // The sound's answer becomes the request's; the frame is still given back.
     host.ClearCalls();
@@ -169,10 +150,39 @@ TEST_F(FrameDriver, FailuresAreReportedAndNothingLeaks) {
     host.forcedFrameHeight = 48;
     params->frameRect = Rect{0, 0, 48, 5000};
     EXPECT_EQ(Frame(1), kPluginFailed);
-    EXPECT_EQ(host.CountCalls("Blit"), 0);
-    EXPECT_EQ(host.CountCalls("MixAudio"), 0);
-    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
+    EXPECT_EQ(host.CallNames(), (std::vector<std::string>{"GetFrame", "ReleaseFrame"}));
     host.forcedFrameWidth = host.forcedFrameHeight = 0;
+}
+
+TEST_F(FrameDriver, WhatADoFrameOrStillNeedsIsCheckedBeforeAnything) {
+    Begin(0, 0);
+    World other(8, 8);
+    struct Case {
+        const char *what;
+        HYGetFrameProcPtr getFrame;
+        HYReleaseFrameProcPtr releaseFrame;
+        GWorldPtr frame;
+        Rect frameRect;
+    } cases[] = {
+        {"no GetFrame", nullptr, host.Procs()->ReleaseFrame, target.gw, Rect{0, 0, 48, 64}},
+        {"no ReleaseFrame", host.Procs()->GetFrame, nullptr, target.gw, Rect{0, 0, 48, 64}},
+        {"a target that is no world", host.Procs()->GetFrame, host.Procs()->ReleaseFrame,
+         reinterpret_cast<GWorldPtr>(&other), Rect{0, 0, 48, 64}},
+        {"an empty frameRect", host.Procs()->GetFrame, host.Procs()->ReleaseFrame, target.gw, Rect{0, 10, 48, 10}},
+    };
+    const HYProcs procs = *host.Procs();
+    for (const Case &c : cases) {
+        host.Procs()->GetFrame = c.getFrame;
+        host.Procs()->ReleaseFrame = c.releaseFrame;
+        params->frame = c.frame;
+        params->frameRect = c.frameRect;
+        EXPECT_EQ(Frame(0), kPluginBadParams) << c.what;
+        EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginBadParams) << c.what;
+        EXPECT_TRUE(host.Calls().empty()) << c.what << ": nothing asked, nothing allocated";
+        EXPECT_TRUE(target.Untouched()) << c.what;
+    }
+    *host.Procs() = procs;
+    params->frame = target.gw;
 }
 
 TEST_F(FrameDriver, PlaceHolderIsARunOfItsOwn) {
@@ -210,6 +220,9 @@ TEST_F(FrameDriver, ScrubberFetchCopiesAndGivesBack) {
     host.FailCall("GetFrame", kPluginCantGetNeededFrame, 1);
     EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), 500, 1), kPluginCantGetNeededFrame);
     EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1) << "no frame, nothing given back";
+    host.lendsForgedFrame = true;
+    EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), 3, 1), kPluginBadParams);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 2) << "what was lent is given back";
 }
 
 }  // namespace
