@@ -1,7 +1,6 @@
 // The test host: recorded callbacks over calloc and free.
 #include "TestHost.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -268,37 +267,6 @@ std::unique_ptr<PluginParams> MakeParams(TestHost &host, HYPluginSelector select
     params->selector = selector;
     params->procs = host.Procs();
     return params;
-}
-
-std::string PluginBundle::LibraryPath() {
-    const char *bundle = std::getenv("QUELVANE_BUNDLE");
-    if (!bundle || !*bundle) return std::string();
-    return std::string(bundle) + "/Contents/Linux/Quelvane.so";
-}
-
-PluginBundle *PluginBundle::Get() {
-    static PluginBundle *loaded = [] () -> PluginBundle * {
-        const std::string path = LibraryPath();
-        if (path.empty()) return nullptr;
-        void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            ADD_FAILURE() << "cannot load " << path << ": " << dlerror();
-            return nullptr;
-        }
-        auto entry = reinterpret_cast<HYPluginMainProcPtr>(dlsym(handle, "main"));
-        if (!entry) {
-            ADD_FAILURE() << path << " exports no main";
-            return nullptr;
-        }
-        return new PluginBundle(entry);
-    }();
-    if (!loaded) ADD_FAILURE() << "the plug-in bundle is not loaded (QUELVANE_BUNDLE='" << LibraryPath() << "')";
-    return loaded;
-}
-
-SInt32 PluginBundle::Call(PluginParams *params, HYPluginSelector selector, SInt32 which) const {
-    if (params) params->selector = selector;
-    return main_(which, params);
 }
 
 PrivatePreferences::PrivatePreferences() {

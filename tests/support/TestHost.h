@@ -4,8 +4,7 @@
 // to run out of memory, and hands out calloc blocks from its allocator
 // callbacks, counting those still outstanding for leak checks.
 // It also lends frames (GetFrame, ReleaseFrame) and blends (Blit).
-// MakeParams builds a parameter block wired to it, and PluginBundle loads the
-// built bundle library (QUELVANE_BUNDLE) and calls its exported `main`.
+// MakeParams builds a parameter block wired to it.
 //
 // Ownership: the TestHost owns its callback table and the filter-info record
 // it lends; the blocks its allocator hands out belong to the plug-in until it
@@ -135,24 +134,6 @@ private:
 // and procs set, selector as given. Owned by the caller.
 std::unique_ptr<PluginParams> MakeParams(TestHost &host, HYPluginSelector selector = kPlugGetInfo,
                                          SInt16 interfaceVersion = 4);
-
-// The built plug-in bundle's library, loaded once per process with dlopen
-// from $QUELVANE_BUNDLE/Contents/Linux/Quelvane.so and never unloaded.
-class PluginBundle {
-public:
-    // The loaded bundle; fails the calling test (and answers nullptr) when
-    // it cannot be loaded.
-    static PluginBundle *Get();
-
-    static std::string LibraryPath();
-    SInt32 Main(SInt32 which, PluginParams *params) const { return main_(which, params); }
-    // Sets params->selector and calls main.
-    SInt32 Call(PluginParams *params, HYPluginSelector selector, SInt32 which = 0) const;
-
-private:
-    explicit PluginBundle(HYPluginMainProcPtr main) : main_(main) {}
-    HYPluginMainProcPtr main_;
-};
 
 // A fresh, empty folder under $TMPDIR (or /tmp) made the preferences folder
 // of this process ($XDG_CONFIG_HOME) for its lifetime; the previous value
