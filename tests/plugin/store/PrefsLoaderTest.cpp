@@ -280,15 +280,10 @@ TEST_F(PrefsStore, AMissingFolderIsMadeAtStartUpAPlainFileAnswersFalse) {
     PluginDataRec c = Sample();
     TempDir::Write(dir / "plainfile", "");
     setenv("XDG_CONFIG_HOME", (dir / "plainfile").c_str(), 1);
-    EXPECT_FALSE(MakeSurePrefsFileExists());
-    EXPECT_FALSE(ReadConfig(&c));
-    EXPECT_FALSE(SaveConfig(&c));
+    EXPECT_FALSE(MakeSurePrefsFileExists() || ReadConfig(&c) || SaveConfig(&c));
     // A fresh account's missing folder: reading and saving do not make it,
-    // the start-up does, and saving works from then on.
+    // the start-up does.
     setenv("XDG_CONFIG_HOME", (dir / "fresh/config").c_str(), 1);
-    EXPECT_FALSE(ReadConfig(&c));
-    EXPECT_FALSE(SaveConfig(&c));
-    EXPECT_FALSE(std::filesystem::exists(dir / "fresh"));
-    EXPECT_TRUE(MakeSurePrefsFileExists());
-    EXPECT_TRUE(SaveConfig(&c));
+    EXPECT_FALSE(ReadConfig(&c) || SaveConfig(&c) || std::filesystem::exists(dir / "fresh"));
+    EXPECT_TRUE(MakeSurePrefsFileExists() && SaveConfig(&c));
 }
