@@ -30,7 +30,11 @@ std::string DefaultBundlePath() {
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
         self[n] = 0;
-        return (fs::path(self).parent_path().parent_path() / "Quelvane.plugin").string();
+        // Beside bin/ in the build tree; under lib/quelvane/ when installed.
+        const fs::path root = fs::path(self).parent_path().parent_path();
+        std::error_code ec;
+        if (fs::is_directory(root / "Quelvane.plugin", ec)) return (root / "Quelvane.plugin").string();
+        return (root / "lib" / "quelvane" / "Quelvane.plugin").string();
     }
     return "Quelvane.plugin";
 }

@@ -29,8 +29,9 @@ constexpr SInt16 kHostInterfaceVersion = 5;
 int MaxFrameWidth();
 int MaxFrameHeight();
 
-// The built bundle: $QUELVANE_BUNDLE, else Quelvane.plugin beside the
-// program's bin/ folder.
+// The bundle: $QUELVANE_BUNDLE, else Quelvane.plugin beside the program's
+// bin/ folder (the build tree), else lib/quelvane/Quelvane.plugin beside it
+// (an install).
 std::string DefaultBundlePath();
 
 class PluginLibrary {

@@ -1,26 +1,108 @@
 /*
- * HYPluginInterface.h: the host interface of a video-filter plug-in. The host
- * editor loads the plug-in bundle, finds its one exported entry point
- * `main(which, params)` and calls it for every request with a selector and
- * its parameter block `PluginParams`; the block carries the callback table
- * `HYProcs` through which the plug-in allocates memory, fetches frames,
- * blends images and reads the user's filter settings.
+ * HYPluginInterface.h: the host interface of a video-filter plug-in, and the
+ * whole contract between a host and the plug-in. The host loads the plug-in
+ * bundle, finds its one exported entry point `main(which, params)` and calls
+ * it for every request with a selector and its parameter block
+ * `PluginParams`; the block carries the callback table `HYProcs` through
+ * which the plug-in allocates memory, fetches frames, blends images and reads
+ * the user's filter settings.
  *
- * The contract between host and plug-in:
- *  - Pixels. Every frame buffer is an offscreen graphics world (GWorldPtr) of
- *    32 bits per pixel whose bytes are, in memory order, alpha, red, green,
- *    blue (premultiplied alpha), rows `rowBytes` apart (rows may be padded).
- *  - Allocation. The host owns PluginParams, HYProcs, the frames that
- *    GetFrame lends and the HYPluginFilterInfo that GetFilterInfo lends. The
- *    plug-in owns what it allocates with NewPtrClear (it frees that with
- *    DisposePtr) and whatever it stores in clientData.
- *  - Lifetimes. A frame from GetFrame stays valid until ReleaseFrame with its
- *    cookie; a filter-info record until ReleaseFilterInfo. PluginParams and
- *    HYProcs stay valid for the duration of one call of `main`; the host hands
- *    back the same clientData value on every request of a render run
- *    (kPlugInitialize .. kPlugTerminate).
- *  - Threads. The host calls `main` from one thread only, one request at a
- *    time, and the plug-in calls the callbacks only from inside `main`.
+ * Loading. A bundle is a folder Name.plugin holding Contents/Linux/Name.so
+ * (dlopen it, then dlsym "main": an HYPluginMainProcPtr), Contents/Resources
+ * and Contents/Frameworks. Everything the library loads is inside the bundle
+ * and found through $ORIGIN-relative paths, so a bundle works wherever it is
+ * copied.
+ *
+ * The platform library. Frames cross the interface as graphics worlds
+ * (GWorldPtr) of the platform library libquelvane-platform.so.1, which the
+ * host links too (pkg-config quelvane: this header, MacTypes.h and
+ * quickdraw/QuickDraw.h). The bundle carries its own copy in
+ * Contents/Frameworks; when the host has already loaded the library, the
+ * dynamic loader binds the plug-in to the host's copy by its name
+ * (SONAME libquelvane-platform.so.1), so one process holds one copy and the
+ * worlds the host makes are the ones the plug-in draws into. A world made by
+ * any other copy is not one the plug-in knows, and is refused.
+ *
+ * Frames. The host makes every world it hands over with the platform
+ * library: NewGWorldFromPtr over its own pixel memory (which it keeps alive
+ * until DisposeGWorld and frees afterwards), or NewGWorld. A world has 32
+ * bits per pixel whose bytes are, in memory order, alpha, red, green, blue
+ * (premultiplied alpha); its port rectangle starts at (0, 0); rows are
+ * rowBytes apart and may be padded. Blit receives PixMap records (declared
+ * in quickdraw/QuickDraw.h): their rowBytes field has bit 15 (0x8000) set,
+ * the flag of a pixel map, and the row length in its low 14 bits, so a host
+ * reads `pm->rowBytes & 0x3FFF` (or GetPixRowBytes on a world's PixMapHandle).
+ *
+ * Texts. The texts the plug-in writes into the get-info records are Mac
+ * Roman, zero-terminated inside their fields (the button caption "Settings"
+ * ends in 0xC9, the ellipsis); convert them for display (iconv "MACINTOSH").
+ *
+ * Memory. NewPtrClear answers a zero-filled block of the asked size, or NULL;
+ * DisposePtr frees such a block. Any allocator will do (calloc and free
+ * included): the plug-in never asks a host block its size and never reads or
+ * writes outside it. The host owns PluginParams, HYProcs, the frames that
+ * GetFrame lends and the HYPluginFilterInfo that GetFilterInfo lends. The
+ * plug-in owns what it allocates with NewPtrClear and whatever it stores in
+ * clientData; it keeps one block, its settings record, for the life of the
+ * process.
+ *
+ * Lifetimes. A frame from GetFrame stays valid until ReleaseFrame with its
+ * cookie; a filter-info record until ReleaseFilterInfo. PluginParams and
+ * HYProcs stay valid for the duration of one call of `main`; the host hands
+ * back the same clientData value on every request of a render run
+ * (kPlugInitialize .. kPlugTerminate), and starts a run with clientData NULL.
+ *
+ * Threads. The host calls `main` from one thread only, one request at a time,
+ * and the plug-in calls the callbacks only from inside `main`, on that thread.
+ *
+ * Requests, and the slots each needs. A host may leave empty any slot it does
+ * not offer. The plug-in looks at the slots once per request: a missing
+ * required slot answers kPluginBadParams before anything is asked, drawn or
+ * allocated; a missing optional slot is skipped.
+ *   every request        required: NewPtrClear, DisposePtr. interfaceVersion
+ *                        must be above 3 (else kPluginAppIsTooOld).
+ *   kPlugGetInfo         fills getInfo, getInfo2 (slider texts, group) and
+ *                        getInfo3.buttonTitle; reads getInfo2.selectedFrames.
+ *   kPlugInitialize      starts a render run in clientData. Optional:
+ *                        GetFilterInfo (without it: no fades, sliders 0.5),
+ *                        ReleaseFilterInfo, GetMovieInfo (answer not used).
+ *                        Answers GetFilterInfo's result, or kPluginOutOfMemory.
+ *   kPlugDoFrame         renders frame startFrame + renderFrame into
+ *                        frameRect of `frame`. Required: GetFrame and
+ *                        ReleaseFrame, a run in clientData, `frame` a world
+ *                        of the platform library and a non-empty frameRect.
+ *                        Optional: Blit (without it a frame inside a fade is
+ *                        drawn without the fade), MixAudio (without it no
+ *                        sound is mixed; never called for proxyOnly).
+ *   kPlugFilePlaceHolder renders frame startFrame + getInfo.bestThumbOffset
+ *                        as a run of its own; needs what kPlugDoFrame needs.
+ *   kPlugTerminate       ends the run in clientData. Optional: GetClipInfo.
+ *   kPlugCustomButtonClick opens the modal settings window on the display
+ *                        ($DISPLAY) on frame renderFrame of the clip last
+ *                        rendered, and returns when it closes; OK saves the
+ *                        settings the next run starts from. Optional:
+ *                        GetFrame and ReleaseFrame (without them the window
+ *                        shows a black frame).
+ *   any other selector   kPluginOK, nothing done.
+ *
+ * Frames from GetFrame. The plug-in asks for width x height of frameRect and
+ * quality kDVLowQuality for a proxy render of at most 259 rows, else
+ * kDVHighQuality. A world of another size is used whole, scaled to
+ * frameRect; anything that is not a world of the platform library is given
+ * back with ReleaseFrame and the request answers kPluginBadParams with
+ * nothing drawn. Every frame lent is given back before `main` returns.
+ * Nothing is drawn outside frameRect. For a fade, Blit gets the untouched
+ * frame (a world of frameRect's size) as source, rectangle (0, 0) to its
+ * size, and the target at frameRect as destination; a host's Blit clips to
+ * both maps.
+ *
+ * Results. kPluginOK: done. kPluginBadParams: no parameter block, no run for
+ * a do-frame, or a required slot, world or rectangle missing (see above).
+ * kPluginAppIsTooOld: interfaceVersion 3 or less. kPluginOutOfMemory: the
+ * host's allocator or the platform library ran out. kPluginFailed: a buffer
+ * could not be made, or an unexpected failure inside the plug-in. Any other
+ * result is a callback's own, handed on: GetFrame's, Blit's, MixAudio's,
+ * ReleaseFrame's (when all else went well), GetFilterInfo's.
  *
  * Layout. Records use natural alignment and every enumeration occupies one
  * byte. With 4-byte pointers (32-bit builds) the offsets are the published
@@ -222,10 +304,10 @@ typedef SInt32 (*HYStringWidthProcPtr)(void *instance, const char *text);
 typedef HYPluginResult (*HYCGDrawTextProcPtr)(void *instance, void *context, const char *text, const Rect *box);
 typedef Float32 (*HYCGStringWidthProcPtr)(void *instance, const char *text);
 
-/* Thirty slots in this order. A host may leave a slot it does not offer
-   empty; the plug-in calls only NewPtrClear, DisposePtr, GetFrame,
-   ReleaseFrame, Blit, MixAudio, GetFilterInfo, ReleaseFilterInfo,
-   GetMovieInfo and GetClipInfo. */
+/* Thirty slots in this order. The plug-in calls only NewPtrClear,
+   DisposePtr, GetFrame, ReleaseFrame, Blit, MixAudio, GetFilterInfo,
+   ReleaseFilterInfo, GetMovieInfo and GetClipInfo; which of them each
+   request needs is listed at the top of this file. */
 typedef struct HYProcs {
     HYNewPtrProcPtr NewPtr;                                 /* slot 0 */
     HYNewPtrClearProcPtr NewPtrClear;                       /* slot 1 */

@@ -2,6 +2,8 @@
 #include "engine/DataHandling.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "common/commonprocs.h"
 #include "memory/MacMemory.h"
@@ -9,6 +11,22 @@
 
 PluginDataRec *gTheConfig = nullptr;
 PluginWorkspace gConfigWorkspace = {};
+
+namespace {
+
+// The configuration blocks the plug-in allocated, with the size it asked
+// for. Blocks from the host's allocator may come from any allocator (calloc
+// included), so they are never asked their size: the plug-in remembers it.
+std::vector<std::pair<const void *, UInt32>> gConfigBlocks;
+
+// The noted size of block, 0 when the plug-in knows nothing of it.
+UInt32 KnownSize(const void *block) {
+    for (const auto &entry : gConfigBlocks)
+        if (entry.first == block) return entry.second;
+    return 0;
+}
+
+} // namespace
 
 void InitPascal() {}
 
@@ -30,10 +48,27 @@ void InitPluginData(PluginDataRec *theConfig) {
 void pNewConfig(PluginDataRec *&theData) {
     theData = reinterpret_cast<PluginDataRec *>(NewPtrClear(sizeof(PluginDataRec)));
     Assert(theData, "Unable to allocate new data structure");
+    pNoteConfigBlock(theData, sizeof(PluginDataRec));
 }
 
 void pDestroyConfig(PluginDataRec *aConfig) {
-    if (aConfig) DisposePtr(reinterpret_cast<Ptr>(aConfig));
+    if (!aConfig) return;
+    pForgetConfigBlock(aConfig);
+    DisposePtr(reinterpret_cast<Ptr>(aConfig));
+}
+
+void pNoteConfigBlock(const PluginDataRec *block, UInt32 size) {
+    if (!block) return;
+    pForgetConfigBlock(block); // an address freed and handed out again
+    gConfigBlocks.emplace_back(block, size);
+}
+
+void pForgetConfigBlock(const PluginDataRec *block) {
+    for (auto it = gConfigBlocks.begin(); it != gConfigBlocks.end(); ++it)
+        if (it->first == block) {
+            gConfigBlocks.erase(it);
+            return;
+        }
 }
 
 void pCopyConfig(PluginDataRec *source, PluginDataRec *dest) {
@@ -42,9 +77,12 @@ void pCopyConfig(PluginDataRec *source, PluginDataRec *dest) {
     if (!source || !dest || source == dest) return;
     // Blocks of different sizes, or too small to hold the record, mean the
     // records are not what they claim to be: copying could only overrun one.
-    const Size sourceSize = GetPtrSize(reinterpret_cast<Ptr>(source));
-    const Size destSize = GetPtrSize(reinterpret_cast<Ptr>(dest));
-    if (sourceSize != destSize || sourceSize < static_cast<Size>(sizeof(PluginDataRec)))
+    // Only sizes the plug-in noted are compared; a block it knows nothing of
+    // is taken for a whole record.
+    const UInt32 sourceSize = KnownSize(source);
+    const UInt32 destSize = KnownSize(dest);
+    const auto tooSmall = [](UInt32 size) { return size != 0 && size < sizeof(PluginDataRec); };
+    if ((sourceSize && destSize && sourceSize != destSize) || tooSmall(sourceSize) || tooSmall(destSize))
         Terminate("Non-Matching Blocks", "The Size of Source and Dest do not match");
     std::memcpy(dest, source, sizeof(PluginDataRec));
     if (source->TheRendered) dest->TheRendered = CGImageCreateCopy(source->TheRendered);

@@ -5,8 +5,10 @@
 // fractional-rectangle constructors.
 //
 // Ownership: the host glue allocates the shared record and each render run's
-// copy through the host; pNewConfig / pDestroyConfig allocate and free with
-// the Memory Manager. A copy made by pCopyConfig owns its own duplicate of
+// copy through the host, whose allocator may be any (calloc included): the
+// plug-in never asks the Memory Manager about those blocks and notes their
+// sizes itself (pNoteConfigBlock). pNewConfig / pDestroyConfig allocate and
+// free with the Memory Manager. A copy made by pCopyConfig owns its own duplicate of
 // TheRendered (released by pUncopyConfig) and never carries
 // TheOriginalImage. gConfigWorkspace points at objects it does not own and is
 // valid only while the dialog is open. A missing record is an assertion
@@ -41,10 +43,17 @@ void pNewConfig(PluginDataRec *&theData);
 // Frees a record from pNewConfig; NULL is ignored.
 void pDestroyConfig(PluginDataRec *aConfig);
 
+// The size of a configuration block as the plug-in allocated it, noted after
+// allocating and forgotten before freeing; pNewConfig and pDestroyConfig do
+// it themselves.
+void pNoteConfigBlock(const PluginDataRec *block, UInt32 size);
+void pForgetConfigBlock(const PluginDataRec *block);
+
 // dest becomes a copy of source with its own duplicate of TheRendered and no
 // TheOriginalImage. Nothing happens when either is NULL or both are the same
-// record. Memory Manager blocks of different sizes, or too small for the
-// record, end the process (Terminate "Non-Matching Blocks").
+// record. Noted blocks of different sizes, or too small for the record, end
+// the process (Terminate "Non-Matching Blocks"); a block whose size was not
+// noted is taken for a whole record.
 void pCopyConfig(PluginDataRec *source, PluginDataRec *dest);
 // Releases what a copy owns (its TheRendered); the caller frees the block.
 void pUncopyConfig(PluginDataRec *theData);

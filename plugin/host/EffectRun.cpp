@@ -14,6 +14,7 @@ namespace {
 void ReleaseRunConfig(EffectData *data, HYProcs *procs) {
     if (!data->pascalData) return;
     pUncopyConfig(data->pascalData);
+    pForgetConfigBlock(data->pascalData);
     procs->DisposePtr(reinterpret_cast<Ptr>(data->pascalData));
     data->pascalData = nullptr;
 }
@@ -64,6 +65,7 @@ HYPluginResult EffectBegin(SInt16 which, PluginParams *params) {
         params->clientData = nullptr;
         return kPluginOutOfMemory;
     }
+    pNoteConfigBlock(data->pascalData, configSize);
     pCopyConfig(gPascalData, data->pascalData);
     data->effectSourceCount = 1;
 

@@ -9,11 +9,6 @@
 
 namespace {
 
-// Low quality only for a proxy render of a small frame.
-HYRefDVQuality QualityFor(const PluginParams *params, SInt16 height) {
-    return (params->proxyOnly && height <= 259) ? kDVLowQuality : kDVHighQuality;
-}
-
 // Copies srcRect of source into dstRect of dest, source pixels locked meanwhile.
 void CopyWorld(GWorldPtr source, GWorldPtr dest, const Rect &srcRect, const Rect &dstRect) {
     PixMapHandle srcPM = GetGWorldPixMap(source);
@@ -28,6 +23,10 @@ void CopyWorld(GWorldPtr source, GWorldPtr dest, const Rect &srcRect, const Rect
 }
 
 } // namespace
+
+HYRefDVQuality FrameQuality(const PluginParams *params, SInt16 height) {
+    return (params->proxyOnly && height <= 259) ? kDVLowQuality : kDVHighQuality;
+}
 
 SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, SInt32 fadeOutFrames) {
     if (!(fadeInFrames > 0 || fadeOutFrames != 0)) return -1;
@@ -46,11 +45,28 @@ SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, S
     return static_cast<SInt16>(255.0 * (1.0 - percent));
 }
 
+HYPluginResult CheckFrameRequest(const PluginParams *params) {
+    if (!params || !params->procs) return kPluginBadParams;
+    const HYProcs *procs = params->procs;
+    // A frame lent must be given back: GetFrame and ReleaseFrame come as a pair.
+    if (!procs->GetFrame || !procs->ReleaseFrame) return kPluginBadParams;
+    // The target must be a world of the platform library this process holds.
+    if (!IsValidPort(params->frame)) return kPluginBadParams;
+    if (EmptyRect(&params->frameRect)) return kPluginBadParams;
+    return kPluginOK;
+}
+
 HYPluginResult EffectDrive(SInt16 which, PluginParams *params) {
     (void)which;
     if (!params || !params->clientData) return kPluginBadParams;
+    const HYPluginResult usable = CheckFrameRequest(params);
+    if (usable != kPluginOK) return usable;
     EffectData *data = static_cast<EffectData *>(params->clientData);
-    HYProcs *procs = params->procs;
+    const HYProcs *procs = params->procs;
+    // The optional slots, looked at once: without Blit no fade is blended,
+    // without MixAudio no sound is mixed.
+    const HYBlitProcPtr blit = procs->Blit;
+    const HYMixAudioProcPtr mixAudio = procs->MixAudio;
 
     CGrafPtr savedPort = nullptr;
     GDHandle savedDevice = nullptr;
@@ -73,13 +89,20 @@ HYPluginResult EffectDrive(SInt16 which, PluginParams *params) {
 
     if (frame >= 0) {
         SInt16 volume = 0;
-        result = procs->GetFrame(params->instance, frame, &source, width, height, QualityFor(params, height), &volume,
+        result = procs->GetFrame(params->instance, frame, &source, width, height, FrameQuality(params, height), &volume,
                                  &cookie);
         if (result == kPluginOK) {
             fetched = true;
+            // Anything but a world of the platform library is refused (and
+            // given back); a world of another size is used whole, scaled to
+            // frameRect like the effect.
+            if (!IsValidPort(source)) result = kPluginBadParams;
+        }
+        if (result == kPluginOK) {
             const Rect rect = {0, 0, height, width};
             const SInt16 fade =
-                FadeOpacity(params->renderFrame, params->frameCount, data->fadeInFrames, data->fadeOutFrames);
+                blit ? FadeOpacity(params->renderFrame, params->frameCount, data->fadeInFrames, data->fadeOutFrames)
+                     : -1;
             if (fade >= 0) {
                 const QDErr err = NewGWorld(&keep, 32, &rect, nullptr, nullptr, 0);
                 if (err != noErr || !keep) {
@@ -89,7 +112,9 @@ HYPluginResult EffectDrive(SInt16 which, PluginParams *params) {
                     keep = nullptr;
                     keepFailed = true;
                 } else {
-                    CopyWorld(source, keep, rect, rect);
+                    Rect sourceBounds;
+                    GetPortBounds(source, &sourceBounds);
+                    CopyWorld(source, keep, sourceBounds, rect);
                     opacity = fade;
                 }
             }
@@ -102,13 +127,13 @@ HYPluginResult EffectDrive(SInt16 which, PluginParams *params) {
                     const GWorldFlags frameState = GetPixelsState(framePM);
                     LockPixels(keepPM);
                     LockPixels(framePM);
-                    Rect sourceBounds;
-                    GetPortBounds(source, &sourceBounds);
-                    result = procs->Blit(*keepPM, *framePM, &sourceBounds, &params->frameRect, opacity);
+                    // The keep-copy is frameRect's size whatever the host lent.
+                    result = blit(*keepPM, *framePM, &rect, &params->frameRect, opacity);
                     SetPixelsState(framePM, frameState);
                     SetPixelsState(keepPM, keepState);
                 }
-                if (result == kPluginOK && !params->proxyOnly) result = procs->MixAudio(params->instance, cookie, 256);
+                if (result == kPluginOK && !params->proxyOnly && mixAudio)
+                    result = mixAudio(params->instance, cookie, 256);
             }
         }
     }
@@ -125,7 +150,10 @@ HYPluginResult EffectDrive(SInt16 which, PluginParams *params) {
 }
 
 HYPluginResult MakeEffectPlaceHolder(SInt16 which, PluginParams *params) {
-    if (!params) return kPluginBadParams;
+    // Checked before the still's run starts, so that a still that cannot be
+    // made allocates nothing.
+    const HYPluginResult usable = CheckFrameRequest(params);
+    if (usable != kPluginOK) return usable;
     CGrafPtr savedPort = nullptr;
     GDHandle savedDevice = nullptr;
     GetGWorld(&savedPort, &savedDevice);

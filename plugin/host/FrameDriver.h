@@ -15,13 +15,25 @@
 #include "HYPluginInterface.h"
 #include "quickdraw/QuickDraw.h"
 
-// Do-frame request. kPluginBadParams without a render run in clientData.
+// What a do-frame or place-holder request needs of the host, checked once
+// before anything is asked or allocated: the GetFrame and ReleaseFrame slots,
+// a target `frame` that is a world of the platform library, and a non-empty
+// frameRect. kPluginOK, or kPluginBadParams when one is missing.
+HYPluginResult CheckFrameRequest(const PluginParams *params);
+
+// Do-frame request. kPluginBadParams without a render run in clientData or
+// when CheckFrameRequest refuses (nothing is drawn or asked then), and when
+// GetFrame lends something that is no world of the platform library (it is
+// given back, nothing is drawn). A lent world of another size than asked is
+// used whole, scaled to frameRect. Blit and MixAudio are optional: without
+// Blit a frame in a fade is drawn without the fade, without MixAudio no
+// sound is mixed.
 HYPluginResult EffectDrive(SInt16 which, PluginParams *params);
 
 // Place-holder request: initialize, one do-frame at getInfo.bestThumbOffset
 // and terminate, on a private copy of the block that starts without a run,
 // so that a run the host's block holds is left alone. Answers the result of
-// the initialize step.
+// the initialize step, or CheckFrameRequest's refusal before anything starts.
 HYPluginResult MakeEffectPlaceHolder(SInt16 which, PluginParams *params);
 
 // Renders sourceFrame through a new work buffer into params->frame at
@@ -32,6 +44,10 @@ HYPluginResult ApplyEffect(GWorldPtr sourceFrame, PluginParams *params);
 // The engine's render of sourceFrame into targetFrame with the run's
 // configuration copy, with targetFrame as the current port.
 void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, PluginParams *params);
+
+// The quality asked of GetFrame for a frame of `height` rows: low only for a
+// proxy render of at most 259 rows.
+HYRefDVQuality FrameQuality(const PluginParams *params, SInt16 height);
 
 // The fade opacity of frame renderFrame of a clip of frameCount frames: 255
 // on the first frame of a fade-in, falling toward the inside of the clip,

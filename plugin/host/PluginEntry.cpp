@@ -113,9 +113,11 @@ extern "C" SInt32 PluginEntry(SInt32 which32, PluginParams *params) {
             // Out of memory at start-up is reported to the host; the next
             // request tries again.
             if (!record) return kPluginOutOfMemory;
+            pNoteConfigBlock(record, size);
             try {
                 InitMyPlugIn(record);
             } catch (...) {
+                pForgetConfigBlock(record);
                 params->procs->DisposePtr(reinterpret_cast<Ptr>(record));
                 throw;
             }

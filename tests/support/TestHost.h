@@ -1,11 +1,10 @@
 // TestHost.h: an in-process stand-in for the host editor, for tests. It
 // implements the host callbacks (HYProcs) as plain C functions, records every
 // call with its arguments, can be told to fail a call with a given result or
-// to run out of memory, and hands out platform Memory Manager blocks from its
-// allocator callbacks, counting those still outstanding for leak checks.
-// It also lends frames (GetFrame, ReleaseFrame) and blends (Blit).
-// MakeParams builds a parameter block wired to it, and PluginBundle loads the
-// built bundle library (QUELVANE_BUNDLE) and calls its exported `main`.
+// to run out of memory, and hands out calloc blocks from its allocator
+// callbacks, counting those still outstanding for leak checks.
+// It also lends frames (GetFrame, ReleaseFrame) and answers Blit.
+// MakeParams builds a parameter block wired to it.
 //
 // Ownership: the TestHost owns its callback table and the filter-info record
 // it lends; the blocks its allocator hands out belong to the plug-in until it
@@ -69,9 +68,8 @@ public:
     bool ShouldFail(const std::string &name, HYPluginResult *result = nullptr);
 
     // ---- Memory ------------------------------------------------------------
-    // Blocks from NewPtr/NewPtrClear that have not been given back.
+    // Blocks from NewPtrClear that have not been given back.
     int OutstandingBlocks() const { return static_cast<int>(liveBlocks_.size()); }
-    bool OwnsBlock(const void *block) const { return liveBlocks_.count(block) != 0; }
     // DisposePtr calls with a block this host never handed out (or twice).
     int ForeignDisposals() const { return foreignDisposals_; }
 
@@ -94,16 +92,16 @@ public:
     // When set, GetFrame lends frames of this size whatever was asked.
     SInt16 forcedFrameWidth = 0;
     SInt16 forcedFrameHeight = 0;
+    // When set, GetFrame answers kPluginOK with a pointer that is no world
+    // (and a cookie that ReleaseFrame takes back).
+    bool lendsForgedFrame = false;
     // Memory order A, R, G, B: opaque, red = frame number's low byte, green
     // 200, blue 100.
     static void FrameColor(SInt32 frameNumber, UInt8 argb[4]);
     int FramesOutstanding() const { return static_cast<int>(lentFrames_.size()); }
     int ForeignReleases() const { return foreignReleases_; }
 
-    // ---- Blit ------------------------------------------------------------------
-    // Blit records (source, dest, source rect top/left/bottom/right, dest rect
-    // top/left/bottom/right, opacity) and blends for real with the host
-    // program's blend (editor/Blit.h).
+    // Blit records its opacity and answers kPluginOK (or a planned failure).
 
 private:
     friend struct HostCallbacks;
@@ -132,24 +130,6 @@ private:
 // and procs set, selector as given. Owned by the caller.
 std::unique_ptr<PluginParams> MakeParams(TestHost &host, HYPluginSelector selector = kPlugGetInfo,
                                          SInt16 interfaceVersion = 4);
-
-// The built plug-in bundle's library, loaded once per process with dlopen
-// from $QUELVANE_BUNDLE/Contents/Linux/Quelvane.so and never unloaded.
-class PluginBundle {
-public:
-    // The loaded bundle; fails the calling test (and answers nullptr) when
-    // it cannot be loaded.
-    static PluginBundle *Get();
-
-    static std::string LibraryPath();
-    SInt32 Main(SInt32 which, PluginParams *params) const { return main_(which, params); }
-    // Sets params->selector and calls main.
-    SInt32 Call(PluginParams *params, HYPluginSelector selector, SInt32 which = 0) const;
-
-private:
-    explicit PluginBundle(HYPluginMainProcPtr main) : main_(main) {}
-    HYPluginMainProcPtr main_;
-};
 
 // A fresh, empty folder under $TMPDIR (or /tmp) made the preferences folder
 // of this process ($XDG_CONFIG_HOME) for its lifetime; the previous value

@@ -17,10 +17,16 @@
 
 namespace {
 
+// A block of the given size, noted as the plug-in notes the blocks it allocates.
 struct Block {
     PluginDataRec *rec;
-    explicit Block(Size size = sizeof(PluginDataRec)) : rec(reinterpret_cast<PluginDataRec *>(NewPtrClear(size))) {}
-    ~Block() { DisposePtr(reinterpret_cast<Ptr>(rec)); }
+    explicit Block(Size size = sizeof(PluginDataRec)) : rec(reinterpret_cast<PluginDataRec *>(NewPtrClear(size))) {
+        pNoteConfigBlock(rec, static_cast<UInt32>(size));
+    }
+    ~Block() {
+        pForgetConfigBlock(rec);
+        DisposePtr(reinterpret_cast<Ptr>(rec));
+    }
 };
 
 CGImageRef SmallImage() {
@@ -141,10 +147,13 @@ TEST(ConfigDeathTest, MissingRecordsEndTheProcessWithTheirMessage) {
     EXPECT_EXIT(GetCurrentRel(), exits, "Assertion Failure");
 }
 
-TEST(ConfigDeathTest, CopyingBetweenBlocksOfDifferentSizesEndsTheProcess) {
+TEST(ConfigDeathTest, CopyingBetweenBlocksOfDifferentNotedSizesEndsTheProcess) {
+    // Sizes are the ones noted at allocation; nothing asks the allocator.
     const auto exits = ::testing::ExitedWithCode(kQVExitToShellStatus);
     Block normal, larger(sizeof(PluginDataRec) + 8), small(16), otherSmall(16);
     EXPECT_EXIT(pCopyConfig(normal.rec, larger.rec), exits,
                 "Alert \\(stop\\): Non-Matching Blocks\n  The Size of Source and Dest do not match");
     EXPECT_EXIT(pCopyConfig(small.rec, otherSmall.rec), exits, "Non-Matching Blocks");
+    pForgetConfigBlock(larger.rec);
+    pCopyConfig(normal.rec, larger.rec); // a block of unknown size is taken for a record
 }

@@ -1,19 +1,27 @@
-// Requests through the bundle's `main` and the test host: the filter's
-// description, render runs from initialize to terminate (configuration copy,
-// host settings, fade clamping, memory), and the exception boundary.
+// Requests through the dispatcher with the test host (calloc blocks, every
+// call recorded): the filter's description, render runs from initialize to
+// terminate (configuration copy, host settings, fade clamping, memory), the
+// exception boundary, and the frame driver's answers to what goes wrong on the
+// host's side (failing callbacks, missing slots, lent things that are no
+// frames), the place-holder's own run and the scrubber's fetch. Rendering,
+// fades, sound and frames of another size through an installed bundle are the
+// install test's (tests/install).
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
 
 #include "TestHost.h"
-#include "corefoundation/CFBundle.h"
+#include "engine/PluginDefines.h"
 #include "host/EffectRun.h"
-#include "resources/Resources.h"
+#include "host/FrameDriver.h"
+#include "host/PluginEntry.h"
+#include "host/iMovieGlue.h"
+#include "quickdraw/QuickDraw.h"
 
-using qvtest::PluginBundle;
 using qvtest::TestHost;
 
 namespace {
@@ -21,41 +29,65 @@ namespace {
 // One preferences folder for the whole process; the plug-in starts up once.
 const qvtest::PrivatePreferences kPrefs;
 
-// String `index` of string list `listID` of the bundle's resource file, read
-// here independently of the plug-in.
-std::string BundleString(SInt16 listID, SInt16 index) {
-    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.dranwick.quillor.quelvane"));
-    if (!bundle) return "<no bundle>";
-    const ResFileRefNum file = CFBundleOpenBundleResourceMap(bundle);
-    if (file == -1) return "<no resource file>";
-    Str255 text = {0};
-    GetIndString(text, listID, index);
-    CFBundleCloseBundleResourceMap(bundle, file);
-    return std::string(reinterpret_cast<const char *>(text + 1), text[0]);
-}
+// A target world whose pixels start as a marker colour.
+struct World {
+    GWorldPtr gw = nullptr;
+    World(SInt16 w, SInt16 h) {
+        Rect r{0, 0, h, w};
+        EXPECT_EQ(NewGWorld(&gw, 32, &r, nullptr, nullptr, 0), noErr);
+        LockPixels(GetGWorldPixMap(gw));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) std::memcpy(at(x, y), "\xFF\x11\x22\x33", 4);
+    }
+    ~World() { DisposeGWorld(gw); }
+    UInt8 *at(int x, int y) const {
+        PixMapHandle pm = GetGWorldPixMap(gw);
+        return reinterpret_cast<UInt8 *>(GetPixBaseAddr(pm)) + y * GetPixRowBytes(pm) + 4 * x;
+    }
+    bool Untouched() const { return std::memcmp(at(0, 0), "\xFF\x11\x22\x33", 4) == 0; }
+};
 
 class Requests : public ::testing::Test {
 protected:
     void SetUp() override {
-        bundle = PluginBundle::Get();
-        ASSERT_NE(bundle, nullptr);
         params = qvtest::MakeParams(host);
         params->frameCount = 100;
-        params->frameRect = Rect{0, 0, 480, 720};
+        params->frameRect = Rect{0, 0, 48, 64};
+        params->frame = target.gw;
         // The shared record exists from the first request on; count blocks
         // from a state where it does.
-        ASSERT_EQ(bundle->Call(params.get(), kPlugDrawIcon), kPluginOK);
+        ASSERT_EQ(Call(kPlugDrawIcon), kPluginOK);
         baseline = host.OutstandingBlocks();
         host.ClearCalls();
     }
-
+    void TearDown() override {
+        if (params->clientData) Call(kPlugTerminate);
+        EXPECT_EQ(host.OutstandingBlocks(), baseline) << "every block given back";
+        EXPECT_EQ(host.FramesOutstanding(), 0) << "every frame given back";
+        EXPECT_EQ(host.ForeignReleases(), 0) << "no cookie the host did not issue";
+        EXPECT_EQ(host.ForeignDisposals(), 0) << "nothing is freed twice";
+    }
+    SInt32 Call(HYPluginSelector selector) {
+        params->selector = selector;
+        return PluginEntry(selector, params.get());
+    }
     EffectData *Run() { return static_cast<EffectData *>(params->clientData); }
-
-    HYPluginResult Begin() { return static_cast<HYPluginResult>(bundle->Call(params.get(), kPlugInitialize)); }
-    HYPluginResult End() { return static_cast<HYPluginResult>(bundle->Call(params.get(), kPlugTerminate)); }
+    SInt32 Begin() { return Call(kPlugInitialize); }
+    SInt32 End() { return Call(kPlugTerminate); }
+    // Starts a run with the given fades.
+    void Begin(SInt32 fadeIn, SInt32 fadeOut) {
+        host.FilterInfo().fadeInFrames = fadeIn;
+        host.FilterInfo().fadeOutFrames = fadeOut;
+        ASSERT_EQ(Begin(), kPluginOK);
+        host.ClearCalls();
+    }
+    SInt32 Frame(SInt32 renderFrame) {
+        params->renderFrame = renderFrame;
+        return Call(kPlugDoFrame);
+    }
 
     TestHost host;
-    PluginBundle *bundle = nullptr;
+    World target{64, 48};
     std::unique_ptr<PluginParams> params;
     int baseline = 0;
 };
@@ -68,7 +100,7 @@ TEST_F(Requests, GetInfoDescribesAFilterOfTheSelectedFramesWithTheBundleTexts) {
     params->getInfo.takeFromClipBefore = 7;
     params->getInfo.mustTakeFromSingleClips = true;
     std::memset(params->getInfo2.group, 'x', sizeof params->getInfo2.group); // no terminator left by the host
-    ASSERT_EQ(bundle->Call(params.get(), kPlugGetInfo), kPluginOK);
+    ASSERT_EQ(Call(kPlugGetInfo), kPluginOK);
 
     const HYPluginGetInfo &info = params->getInfo;
     EXPECT_EQ(info.framesToBeRendered, 90);
@@ -76,38 +108,21 @@ TEST_F(Requests, GetInfoDescribesAFilterOfTheSelectedFramesWithTheBundleTexts) {
     EXPECT_EQ(info.takeFromClipAfter, 90);
     EXPECT_FALSE(info.mustTakeFromSingleClips);
     EXPECT_EQ(info.pluginFlags, 0x1381u) << "the host's flags are kept";
-    EXPECT_EQ(host.OutstandingBlocks(), baseline);
-
-    const HY2PluginGetInfo &info2 = params->getInfo2;
-    for (int i = 0; i < 3; ++i) {
-        const HYPluginFilterSliderInfo &slider = info2.filterSliders[i];
-        EXPECT_EQ(std::string(slider.label), BundleString(128, static_cast<SInt16>(i + 1))) << i;
-        EXPECT_EQ(std::string(slider.minLabel), BundleString(129, static_cast<SInt16>(2 * i + 1))) << i;
-        EXPECT_EQ(std::string(slider.maxLabel), BundleString(129, static_cast<SInt16>(2 * i + 2))) << i;
-    }
-    EXPECT_EQ(std::string(params->getInfo3.buttonTitle), BundleString(130, 1));
-    EXPECT_EQ(std::string(info2.group), BundleString(17000, 1)) << "terminated inside its field";
-    // The bundle holds real texts, so the comparisons above compared something.
-    EXPECT_FALSE(std::string(info2.filterSliders[0].label).empty());
-    EXPECT_FALSE(std::string(info2.group).empty());
+    // The bundle's texts: list 128 item 3, list 129 items 5 and 6, list 130, list 17000.
+    const HYPluginFilterSliderInfo &turn = params->getInfo2.filterSliders[2];
+    EXPECT_EQ(std::string(turn.label) + "|" + turn.minLabel + "|" + turn.maxLabel, "Turn|Left|Right");
+    EXPECT_STREQ(params->getInfo3.buttonTitle, "Settings\xC9");
+    EXPECT_STREQ(params->getInfo2.group, "Dranwick Quillor") << "terminated inside its field";
 }
 
 TEST_F(Requests, ARunCopiesTheConfigurationAndTheHostSettings) {
     host.FilterInfo() = HYPluginFilterInfo{{0.25f, 0.5f, 1.0f}, 3, 4};
-    params->frameRect = Rect{10, 20, 250, 340};
     ASSERT_EQ(Begin(), kPluginOK);
     EffectData *run = Run();
     ASSERT_NE(run, nullptr);
+    // The fades and the configuration copy show in the install test's renders.
     EXPECT_EQ(run->sliderValues[0], 0.25f);
     EXPECT_EQ(run->sliderValues[2], 1.0f);
-    EXPECT_EQ(run->fadeInFrames, 3);
-    EXPECT_EQ(run->fadeOutFrames, 4);
-    ASSERT_NE(run->pascalData, nullptr);
-    EXPECT_EQ(run->pascalData->StartRel.Right, 1.0) << "a copy of the defaults in a fresh preferences folder";
-    const auto movie = host.CallsNamed("GetMovieInfo");
-    ASSERT_EQ(movie.size(), 1u);
-    EXPECT_EQ(movie[0].args[1], 320) << "width preset from the frame rectangle";
-    EXPECT_EQ(movie[0].args[2], 240);
     EXPECT_EQ(host.FilterInfoOutstanding(), 0) << "the filter info is given back";
 
     // A second initialize over the live run frees the old copy, and only it.
@@ -118,13 +133,11 @@ TEST_F(Requests, ARunCopiesTheConfigurationAndTheHostSettings) {
     const auto freed = host.CallsNamed("DisposePtr");
     ASSERT_EQ(freed.size(), 1u);
     EXPECT_EQ(freed[0].args[0], reinterpret_cast<intptr_t>(firstCopy));
-    EXPECT_TRUE(host.OwnsBlock(Run()->pascalData));
     EXPECT_EQ(host.OutstandingBlocks(), baseline + 2);
 
     ASSERT_EQ(End(), kPluginOK);
     EXPECT_EQ(params->clientData, nullptr);
     EXPECT_EQ(host.OutstandingBlocks(), baseline);
-    EXPECT_EQ(host.ForeignDisposals(), 0) << "nothing is freed twice";
     host.ClearCalls();
     ASSERT_EQ(End(), kPluginOK) << "terminate without a run";
     EXPECT_EQ(host.CountCalls("DisposePtr"), 0);
@@ -138,11 +151,8 @@ TEST_F(Requests, FadesAreClampedToTheClip) {
     const Case cases[] = {
         {10, 10, 15, 7, 7},  // both: at most half, truncated
         {10, 0, 6, 6, 0},    // fade-in alone: at most the clip
-        {0, 20, 100, 0, 20}, // short enough already
-        {0, 200, 100, 0, 100},
-        {8, 2, 15, 7, 2},
+        {0, 20, 100, 0, 20}, {0, 200, 100, 0, 100}, // fade-out alone
         {-5, 30, 10, -5, 5}, // negative fades are left alone
-        {0, 0, 10, 0, 0},
     };
     for (const Case &c : cases) {
         host.FilterInfo().fadeInFrames = c.fadeIn;
@@ -153,7 +163,6 @@ TEST_F(Requests, FadesAreClampedToTheClip) {
         EXPECT_EQ(Run()->fadeOutFrames, c.wantOut) << c.fadeIn << "/" << c.fadeOut << " over " << c.frames;
         ASSERT_EQ(End(), kPluginOK);
     }
-    EXPECT_EQ(host.OutstandingBlocks(), baseline);
 }
 
 TEST_F(Requests, HostFailuresAreReportedAndLeaveNothingBehind) {
@@ -177,7 +186,6 @@ TEST_F(Requests, HostFailuresAreReportedAndLeaveNothingBehind) {
     EXPECT_EQ(Run()->sliderValues[1], 0.5f) << "without host settings the sliders keep their defaults";
     EXPECT_EQ(host.CountCalls("ReleaseFilterInfo"), 0);
     ASSERT_EQ(End(), kPluginOK);
-    EXPECT_EQ(host.OutstandingBlocks(), baseline);
 }
 
 TEST_F(Requests, NoExceptionLeavesTheEntryPoint) {
@@ -191,5 +199,126 @@ TEST_F(Requests, NoExceptionLeavesTheEntryPoint) {
     // terminate.
     EXPECT_EQ(End(), kPluginOK);
     EXPECT_EQ(params->clientData, nullptr);
-    EXPECT_EQ(host.OutstandingBlocks(), baseline);
+}
+
+TEST(FadeOpacity, OnlyFramesInsideAFadeAreBlended) {
+    struct Case {
+        SInt32 frame, frames, fadeIn, fadeOut, opacity;
+    } cases[] = {
+        {0, 1, 1, 0, 255}, {9, 100, 10, 0, 25}, {150, 100, 10, 0, -1}, {120, 100, 0, -5, -1}, {5, 100, -5, 0, -1},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(FadeOpacity(c.frame, c.frames, c.fadeIn, c.fadeOut), c.opacity)
+            << "frame " << c.frame << " of " << c.frames << ", fades " << c.fadeIn << "/" << c.fadeOut;
+}
+
+TEST_F(Requests, FailuresAreReportedAndNothingLeaks) {
+    EXPECT_EQ(Frame(0), kPluginBadParams) << "no run";
+    EXPECT_EQ(host.CountCalls("GetFrame"), 0);
+
+    Begin(0, 0);
+    // A negative absolute frame: nothing asked, nothing given back, nothing drawn.
+    params->startFrame = 20;
+    ASSERT_EQ(Frame(-30), kPluginOK);
+    EXPECT_TRUE(host.Calls().empty());
+    EXPECT_EQ(gMostRecentStartFrame, 20);
+    EXPECT_TRUE(target.Untouched());
+    params->startFrame = 0;
+
+    // The host cannot give the frame: its answer, and no ReleaseFrame.
+    host.FailCall("GetFrame", kPluginCantGetNeededFrame, 1);
+    EXPECT_EQ(Frame(3), kPluginCantGetNeededFrame);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 0);
+
+    // The host lends something that is no world: refused, given back, nothing drawn.
+    host.lendsForgedFrame = true;
+    EXPECT_EQ(Frame(3), kPluginBadParams);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
+    EXPECT_TRUE(target.Untouched());
+    host.lendsForgedFrame = false;
+
+    // The sound's answer becomes the request's; the frame is still given back.
+    host.ClearCalls();
+    host.mixAudioResult = kPluginOutOfDiskSpace;
+    EXPECT_EQ(Frame(4), kPluginOutOfDiskSpace);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
+    host.mixAudioResult = kPluginOK;
+
+    // Giving the frame back fails: reported when all else went well.
+    host.FailCall("ReleaseFrame", kPluginFailed, 1);
+    EXPECT_EQ(Frame(5), kPluginFailed);
+    ASSERT_EQ(Call(kPlugTerminate), kPluginOK);
+
+    // A failing blend: its answer, no sound.
+    Begin(10, 0);
+    host.FailCall("Blit", kPluginFailed, 1);
+    EXPECT_EQ(Frame(2), kPluginFailed);
+    EXPECT_EQ(host.CountCalls("MixAudio"), 0);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
+
+    // The keep-copy for the fade cannot be made (a frame wider than any
+    // world): the frame is not rendered, and that is a failure.
+    host.ClearCalls();
+    host.forcedFrameWidth = 64;
+    host.forcedFrameHeight = 48;
+    params->frameRect = Rect{0, 0, 48, 5000};
+    EXPECT_EQ(Frame(1), kPluginFailed);
+    EXPECT_EQ(host.CallNames(), (std::vector<std::string>{"GetFrame", "ReleaseFrame"}));
+}
+
+TEST_F(Requests, WhatADoFrameOrStillNeedsIsCheckedBeforeAnything) {
+    Begin(0, 0);
+    // (No GetFrame is refused in the install test.)
+    struct Case {
+        const char *what;
+        HYReleaseFrameProcPtr releaseFrame;
+        GWorldPtr frame;
+        Rect frameRect;
+    } cases[] = {
+        {"no ReleaseFrame", nullptr, target.gw, Rect{0, 0, 48, 64}},
+        {"a target that is no world", host.Procs()->ReleaseFrame, reinterpret_cast<GWorldPtr>(&host),
+         Rect{0, 0, 48, 64}},
+        {"an empty frameRect", host.Procs()->ReleaseFrame, target.gw, Rect{0, 10, 48, 10}},
+    };
+    const HYProcs procs = *host.Procs();
+    for (const Case &c : cases) {
+        host.Procs()->ReleaseFrame = c.releaseFrame;
+        params->frame = c.frame;
+        params->frameRect = c.frameRect;
+        EXPECT_EQ(Frame(0), kPluginBadParams) << c.what;
+        EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginBadParams) << c.what;
+        EXPECT_TRUE(host.Calls().empty()) << c.what << ": nothing asked, nothing allocated";
+        EXPECT_TRUE(target.Untouched()) << c.what;
+    }
+    *host.Procs() = procs;
+    params->frame = target.gw;
+}
+
+TEST_F(Requests, PlaceHolderIsARunOfItsOwn) {
+    // With a run in the host's block: the still renders on a run of its own,
+    // and the host's run survives and renders on.
+    Begin(0, 0);
+    void *run = params->clientData;
+    ASSERT_EQ(Call(kPlugFilePlaceHolder), kPluginOK);
+    EXPECT_EQ(params->clientData, run);
+    EXPECT_EQ(Frame(0), kPluginOK);
+    ASSERT_EQ(Call(kPlugTerminate), kPluginOK);
+
+    // Its initialize fails after allocating: the answer, and nothing kept.
+    host.FailCall("GetFilterInfo", kPluginFailed, 1);
+    host.ClearCalls();
+    EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginFailed);
+    EXPECT_EQ(host.CountCalls("GetFrame"), 0);
+    EXPECT_EQ(params->clientData, nullptr);
+}
+
+TEST_F(Requests, ScrubberFetchRefusesNegativeFramesAndWhatIsNoFrame) {
+    // Fetching and copying run through the settings window's scrubber tests.
+    World clip(32, 24);
+    EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), -5, 1), -1);
+    EXPECT_EQ(host.CountCalls("GetFrame"), 0);
+    host.lendsForgedFrame = true;
+    EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), 3, 1), kPluginBadParams);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1) << "what was lent is given back";
+    EXPECT_TRUE(clip.Untouched());
 }

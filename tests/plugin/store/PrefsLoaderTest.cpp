@@ -276,14 +276,14 @@ TEST_F(PrefsStore, AFailedSaveLeavesThePreviousSettingsOnDisk) {
     ExpectStoredFieldsEqual(read, second);
 }
 
-TEST_F(PrefsStore, MissingOrPlainFileFoldersAnswerFalse) {
+TEST_F(PrefsStore, AMissingFolderIsMadeAtStartUpAPlainFileAnswersFalse) {
     PluginDataRec c = Sample();
     TempDir::Write(dir / "plainfile", "");
-    for (const char *folder : {"missing", "plainfile"}) {
-        setenv("XDG_CONFIG_HOME", (dir / folder).c_str(), 1);
-        EXPECT_FALSE(MakeSurePrefsFileExists()) << folder;
-        EXPECT_FALSE(ReadConfig(&c)) << folder;
-        EXPECT_FALSE(SaveConfig(&c)) << folder;
-    }
-    EXPECT_FALSE(std::filesystem::exists(dir / "missing")) << "the folder is not created";
+    setenv("XDG_CONFIG_HOME", (dir / "plainfile").c_str(), 1);
+    EXPECT_FALSE(MakeSurePrefsFileExists() || ReadConfig(&c) || SaveConfig(&c));
+    // A fresh account's missing folder: reading and saving do not make it,
+    // the start-up does.
+    setenv("XDG_CONFIG_HOME", (dir / "fresh/config").c_str(), 1);
+    EXPECT_FALSE(ReadConfig(&c) || SaveConfig(&c) || std::filesystem::exists(dir / "fresh"));
+    EXPECT_TRUE(MakeSurePrefsFileExists() && SaveConfig(&c));
 }
