@@ -3,6 +3,7 @@
 
 #include "HostError.h"
 #include "MediaWriter.h"
+#include "StageTimes.h"
 
 #include <algorithm>
 
@@ -72,6 +73,7 @@ void FrameReader::restart(int64_t n, int width, int height, bool highQuality) {
 FrameReader::Slot *FrameReader::acquire(int64_t n, int width, int height, bool highQuality) {
     if (n < 0 || n >= source_.info().frameCount)
         throw HostError(kExitRenderFailed, "frame " + std::to_string(n) + " is outside the clip");
+    StageClock clock(Stage::WaitForFrame);
     std::unique_lock<std::mutex> lk(m_);
     const bool same = plan_.active && plan_.width == width && plan_.height == height &&
                       plan_.highQuality == highQuality;
@@ -155,8 +157,15 @@ void FrameReader::run() {
         lk.unlock();
         try {
             if (!fits) throw HostError(kExitRenderFailed, "internal: frame buffer of the wrong size");
-            source_.readVideo(s->index, s->buf.width, s->buf.height, s->highQuality, s->buf.pixels, s->buf.rowBytes);
-            if (withAudio_) source_.readAudio(s->index, s->audio);
+            {
+                StageClock clock(Stage::Decode);
+                source_.readVideo(s->index, s->buf.width, s->buf.height, s->highQuality, s->buf.pixels,
+                                  s->buf.rowBytes);
+            }
+            if (withAudio_) {
+                StageClock clock(Stage::Sound);
+                source_.readAudio(s->index, s->audio);
+            }
         } catch (const std::exception &e) {
             s->error = e.what();
         }
@@ -197,6 +206,7 @@ void EncodeQueue::rethrow() {
 }
 
 EncodeQueue::Target *EncodeQueue::acquire() {
+    StageClock clock(Stage::WaitForTarget);
     std::unique_lock<std::mutex> lk(m_);
     cv_.wait(lk, [this] { return !idle_.empty() || error_; });
     rethrow();
@@ -230,7 +240,11 @@ void EncodeQueue::run() {
         ++writing_;
         lk.unlock();
         try {
-            writer_.writeVideo(t->buf.pixels, t->buf.rowBytes);
+            {
+                StageClock clock(Stage::Encode);
+                writer_.writeVideo(t->buf.pixels, t->buf.rowBytes);
+            }
+            StageClock clock(Stage::Sound);
             writer_.writeAudio(t->audio);
         } catch (...) {
             lk.lock();

@@ -2,6 +2,7 @@
 #include "PixelConvert.h"
 
 #include "HostError.h"
+#include "StageTimes.h"
 #include "Yuv420.h"
 
 extern "C" {
@@ -50,6 +51,7 @@ bool IsYuv(int format) {
 ToArgb::~ToArgb() { sws_freeContext(ctx_); }
 
 void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality, uint8_t *dst, long rowBytes) {
+    StageClock clock(Stage::ToArgb);
     // 4:2:0 at its own size goes through our own converter (see Yuv420.h),
     // whose bilinear chroma serves both qualities.
     if ((src->format == AV_PIX_FMT_YUV420P || src->format == AV_PIX_FMT_YUVJ420P) && src->width == width &&
@@ -86,6 +88,7 @@ void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality
 FromArgb::~FromArgb() { sws_freeContext(ctx_); }
 
 void FromArgb::convert(const uint8_t *src, long rowBytes, AVFrame *dst) {
+    StageClock clock(Stage::FromArgb);
     // The encoder's usual format goes through our own converter (see Yuv420.h).
     if (dst->format == AV_PIX_FMT_YUV420P || dst->format == AV_PIX_FMT_YUVJ420P) {
         AVColorSpace space = dst->colorspace;
