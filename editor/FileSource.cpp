@@ -140,6 +140,8 @@ public:
     int height() const { return dec_->height > 0 ? dec_->height : frame_->height; }
     const char *codecName() const { return dec_->codec->name; }
     int seeks() const { return seeks_; }
+    // The picture decoded last (frame 0 right after opening).
+    const AVFrame *picture() const { return frame_.get(); }
     // Seconds of frame 0 on the file's time line.
     double startSeconds() const { return pts_.front() * av_q2d(stream_->time_base); }
 
@@ -454,6 +456,9 @@ public:
         info_.sampleRate = audio_.present() ? audio_.rate() : 0;
         info_.channels = audio_.present() ? audio_.channels() : 0;
         info_.videoCodec = video_.codecName();
+        const DeclaredColour colour = DeclaredColourOf(video_.picture());
+        info_.colorSpace = colour.space;
+        info_.colorRange = colour.range;
     }
 
     const ClipInfo &info() const override { return info_; }

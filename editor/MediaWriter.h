@@ -31,6 +31,10 @@ struct WriterSettings {
     int width = 0;          // even
     int height = 0;         // even
     AVRational frameRate{30, 1};
+    // The picture's colour matrix and range (the input's); unspecified: the
+    // one the size implies (see DefaultColorSpace), limited range.
+    AVColorSpace colorSpace = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange colorRange = AVCOL_RANGE_MPEG;
     int crf = 18;
     std::string preset = "medium";
     int keyInterval = 0;    // frames between key frames; 0: the encoder's default
