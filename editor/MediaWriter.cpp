@@ -164,8 +164,16 @@ void MediaWriter::encode(AVCodecContext *ctx, AVStream *st, AVFrame *frame) {
 }
 
 void MediaWriter::writeVideo(const uint8_t *argb, long rowBytes) {
+    takeVideo(argb, rowBytes);
+    encodeVideo();
+}
+
+void MediaWriter::takeVideo(const uint8_t *argb, long rowBytes) {
     if (av_frame_make_writable(vframe_) < 0) throw std::bad_alloc();
     convert_->convert(argb, rowBytes, vframe_);
+}
+
+void MediaWriter::encodeVideo() {
     vframe_->pts = videoPts_++;
     if (venc_) encode(venc_, vst_, vframe_);
 }

@@ -58,6 +58,11 @@ public:
 
     // The next frame: the top-left width x height pixels of an A, R, G, B buffer.
     void writeVideo(const uint8_t *argb, long rowBytes);
+    // The same in two steps: takeVideo converts the picture into the
+    // writer's own frame (the buffer is free again when it returns),
+    // encodeVideo encodes that frame.
+    void takeVideo(const uint8_t *argb, long rowBytes);
+    void encodeVideo();
     // The next frame's sound (planar float, settings.channels planes).
     void writeAudio(const AudioChunk &chunk);
     // Flushes the encoders and completes the file. Throws HostError on failure.

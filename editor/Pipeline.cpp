@@ -12,7 +12,13 @@ namespace qvhost {
 namespace {
 // A request this many frames ahead of the reader is reached by reading on.
 constexpr int64_t kSkipAhead = 8;
+constexpr int64_t kQueueBytes = 48 << 20;
 }  // namespace
+
+int QueueDepth(int width, int height, int most) {
+    const int64_t frame = std::max<int64_t>(1, 4LL * width * height);
+    return static_cast<int>(std::clamp<int64_t>(kQueueBytes / frame, 1, std::max(1, most)));
+}
 
 FrameReader::FrameReader(ClipSource &source, AllocateBuffer allocate, FreeBuffer free, int depth, bool withAudio)
     : source_(source), allocate_(std::move(allocate)), free_(std::move(free)), depth_(std::max(1, depth)),
@@ -61,7 +67,7 @@ void FrameReader::restart(int64_t n, int width, int height, bool highQuality) {
             free_(s->buf);
             slots_.erase(std::find_if(slots_.begin(), slots_.end(), [s](auto &p) { return p.get() == s; }));
         }
-        for (int i = 0; i < depth_; ++i) idle_.push_back(addSlot(width, height));
+        for (int i = 0; i < QueueDepth(width, height, depth_); ++i) idle_.push_back(addSlot(width, height));
     }
     plan_.active = true;
     plan_.next = n;
@@ -182,7 +188,7 @@ void FrameReader::run() {
 EncodeQueue::EncodeQueue(MediaWriter &writer, AllocateBuffer allocate, FreeBuffer free, int width, int height,
                          int depth)
     : writer_(writer), free_(std::move(free)) {
-    for (int i = 0; i < std::max(1, depth); ++i) {
+    for (int i = 0; i < QueueDepth(width, height, depth); ++i) {
         auto t = std::make_unique<Target>();
         t->buf = allocate(width, height);
         idle_.push_back(t.get());
@@ -239,24 +245,39 @@ void EncodeQueue::run() {
         queued_.pop_front();
         ++writing_;
         lk.unlock();
+        // The target goes back once its picture is taken; the encoding and
+        // the sound follow from the writer's own copy.
+        AudioChunk audio;
+        bool taken = false;
         try {
-            {
-                StageClock clock(Stage::Encode);
-                writer_.writeVideo(t->buf.pixels, t->buf.rowBytes);
-            }
-            StageClock clock(Stage::Sound);
-            writer_.writeAudio(t->audio);
+            writer_.takeVideo(t->buf.pixels, t->buf.rowBytes);
+            audio = std::move(t->audio);
+            taken = true;
         } catch (...) {
             lk.lock();
             if (!error_) error_ = std::current_exception();
-            --writing_;
-            idle_.push_back(t);
-            cv_.notify_all();
-            continue;
+            lk.unlock();
         }
         lk.lock();
-        --writing_;
         idle_.push_back(t);
+        cv_.notify_all();
+        if (taken) {
+            lk.unlock();
+            try {
+                {
+                    StageClock clock(Stage::Encode);
+                    writer_.encodeVideo();
+                }
+                StageClock clock(Stage::Sound);
+                writer_.writeAudio(audio);
+            } catch (...) {
+                lk.lock();
+                if (!error_) error_ = std::current_exception();
+                lk.unlock();
+            }
+            lk.lock();
+        }
+        --writing_;
         cv_.notify_all();
     }
 }
