@@ -34,14 +34,14 @@ bool RgbMatrixFor(AVColorSpace space, bool fullRange, RgbMatrix *out) {
     double kr, kb;
     if (!Weights(space, &kr, &kb)) return false;
     const double kg = 1 - kr - kb;
-    const double ys = fullRange ? 1.0 : 255.0 / 219.0, cs = (fullRange ? 1.0 : 255.0 / 224.0) / 16;
-    auto fix = [](double v) { return static_cast<int32_t>(std::lround(v * 16384.0)); };
-    out->y = fix(ys);
+    const double ys = fullRange ? 1.0 : 255.0 / 219.0, cs = fullRange ? 1.0 : 255.0 / 224.0;
+    auto fix = [](double v, double one) { return static_cast<int32_t>(std::lround(v * one)); };
+    out->y = fix(ys, 16384.0);
     out->yOffset = fullRange ? 0 : 16;
-    out->rV = fix(2 * (1 - kr) * cs);
-    out->gU = fix(-2 * kb * (1 - kb) / kg * cs);
-    out->gV = fix(-2 * kr * (1 - kr) / kg * cs);
-    out->bU = fix(2 * (1 - kb) * cs);
+    out->rV = fix(2 * (1 - kr) * cs, 8192.0);
+    out->gU = fix(-2 * kb * (1 - kb) / kg * cs, 8192.0);
+    out->gV = fix(-2 * kr * (1 - kr) / kg * cs, 8192.0);
+    out->bU = fix(2 * (1 - kb) * cs, 8192.0);
     return true;
 }
 
@@ -160,14 +160,18 @@ void ChromaRow(const uint8_t *nearRow, const uint8_t *farRow, int cw, int16_t *b
     buf[cw + 1] = buf[cw];
 }
 
-inline uint8_t Level(int32_t v) { return Clamp8((v + 8192) >> 14); }
+// The rounded high half of a 16-bit product, as the processor's "multiply
+// high with round and scale" gives it.
+inline int32_t MulHigh(int32_t a, int32_t k) { return (a * k + (1 << 14)) >> 15; }
+
+inline uint8_t Level(int32_t sixtyFourths) { return Clamp8((sixtyFourths + 32) >> 6); }
 
 // Pixels [x, width) of one row from its luma and interpolated chroma rows.
 void ArgbRowPlain(const uint8_t *yRow, const int16_t *ub, const int16_t *vb, int x, int width, const RgbMatrix &m,
                   ChromaSiting siting, uint8_t *out) {
     for (; x < width; ++x) {
         const int c = (x >> 1) + 1;  // this column's chroma in the buffers
-        int32_t u, v;
+        int32_t u, v;                // chroma x 16
         if (siting == ChromaSiting::Left) {
             // Even columns on their sample, odd ones midway to the next.
             u = (x & 1) ? 2 * (ub[c] + ub[c + 1]) : 4 * ub[c];
@@ -177,14 +181,14 @@ void ArgbRowPlain(const uint8_t *yRow, const int16_t *ub, const int16_t *vb, int
             u = 3 * ub[c] + ub[side];
             v = 3 * vb[c] + vb[side];
         }
-        u -= 128 * 16;
-        v -= 128 * 16;
-        const int32_t y = m.y * (yRow[x] - m.yOffset);
+        u = (u - 128 * 16) * 16;
+        v = (v - 128 * 16) * 16;
+        const int32_t y = MulHigh((yRow[x] - m.yOffset) * 128, m.y);
         uint8_t *p = out + static_cast<long>(x) * 4;
         p[0] = 255;
-        p[1] = Level(y + m.rV * v);
-        p[2] = Level(y + m.gU * u + m.gV * v);
-        p[3] = Level(y + m.bU * u);
+        p[1] = Level(y + MulHigh(v, m.rV));
+        p[2] = Level(y + MulHigh(u, m.gU) + MulHigh(v, m.gV));
+        p[3] = Level(y + MulHigh(u, m.bU));
     }
 }
 
@@ -199,28 +203,10 @@ QV_AVX2_INLINE __m256i Pair(int32_t low, int32_t high) {
 QV_AVX2_INLINE __m256i Load(const void *p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)); }
 QV_AVX2_INLINE void Store(void *p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v); }
 
-// Eight pixels' luma as 32-bit values. A pixel is A | R << 8 | G << 16 | B << 24
-// as a little-endian word: masking gives A | G << 16, shifting first R | B << 16.
-QV_AVX2_INLINE __m256i Luma8(__m256i px, __m256i kAG, __m256i kRB, __m256i bias, __m256i mask) {
-    const __m256i ag = _mm256_and_si256(px, mask);
-    const __m256i rb = _mm256_and_si256(_mm256_srli_epi32(px, 8), mask);
-    const __m256i s = _mm256_add_epi32(_mm256_madd_epi16(ag, kAG), _mm256_madd_epi16(rb, kRB));
-    return _mm256_srai_epi32(_mm256_add_epi32(s, bias), 15);
-}
-
-QV_AVX2 void LumaRowAVX2(const uint8_t *row, int width, const YuvMatrix &m, uint8_t *out, int *done) {
-    const __m256i kAG = Pair(0, m.yG), kRB = Pair(m.yR, m.yB);
-    const __m256i bias = _mm256_set1_epi32((m.yOffset << 15) + (1 << 14)), mask = _mm256_set1_epi32(0x00FF00FF);
-    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    int x = 0;
-    for (; x + 32 <= width; x += 32) {
-        __m256i l[4];
-        for (int i = 0; i < 4; ++i) l[i] = Luma8(Load(row + (x + 8 * i) * 4), kAG, kRB, bias, mask);
-        const __m256i bytes = _mm256_packus_epi16(_mm256_packus_epi32(l[0], l[1]), _mm256_packus_epi32(l[2], l[3]));
-        Store(out + x, _mm256_permutevar8x32_epi32(bytes, order));
-    }
-    *done = x;
-}
+// A pixel is A | R << 8 | G << 16 | B << 24 as a little-endian word: masking
+// with 0x00FF00FF gives A | G << 16, shifting by 8 first R | B << 16; the
+// filters work on those 16-bit lanes, madd with coefficient pairs applies the
+// matrix.
 
 // 3 (b + c) - (a + d) in 16-bit lanes.
 QV_AVX2_INLINE __m256i Vertical(__m256i a, __m256i b, __m256i c, __m256i d) {
@@ -228,18 +214,34 @@ QV_AVX2_INLINE __m256i Vertical(__m256i a, __m256i b, __m256i c, __m256i d) {
     return _mm256_sub_epi16(_mm256_add_epi16(_mm256_add_epi16(s, s), s), _mm256_add_epi16(a, d));
 }
 
+// Eight pixels' luma as 32-bit values from their A | G << 16 and R | B << 16 words.
+QV_AVX2_INLINE __m256i Luma8(__m256i ag, __m256i rb, __m256i kAG, __m256i kRB, __m256i bias) {
+    const __m256i s = _mm256_add_epi32(_mm256_madd_epi16(ag, kAG), _mm256_madd_epi16(rb, kRB));
+    return _mm256_srai_epi32(_mm256_add_epi32(s, bias), 15);
+}
+
+// The vertical filter of rows a to d into the buffers, and the luma of rows
+// b and c (c's only when lumaC is given), eight pixels at a time.
 QV_AVX2 void VerticalAVX2(const uint8_t *a, const uint8_t *b, const uint8_t *c, const uint8_t *d, int width,
-                          DownRow &out, int *done) {
+                          const YuvMatrix &m, DownRow &out, uint8_t *lumaB, uint8_t *lumaC, int *done) {
     const __m256i mask = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i kAG = Pair(0, m.yG), kRB = Pair(m.yR, m.yB), bias = _mm256_set1_epi32((m.yOffset << 15) + (1 << 14));
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     int x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m256i pa = Load(a + 4 * x), pb = Load(b + 4 * x), pc = Load(c + 4 * x), pd = Load(d + 4 * x);
-        Store(out.agAt(x), Vertical(_mm256_and_si256(pa, mask), _mm256_and_si256(pb, mask),
-                                    _mm256_and_si256(pc, mask), _mm256_and_si256(pd, mask)));
-        Store(out.rbAt(x), Vertical(_mm256_and_si256(_mm256_srli_epi32(pa, 8), mask),
-                                    _mm256_and_si256(_mm256_srli_epi32(pb, 8), mask),
-                                    _mm256_and_si256(_mm256_srli_epi32(pc, 8), mask),
+        const __m256i agB = _mm256_and_si256(pb, mask), agC = _mm256_and_si256(pc, mask);
+        const __m256i rbB = _mm256_and_si256(_mm256_srli_epi32(pb, 8), mask);
+        const __m256i rbC = _mm256_and_si256(_mm256_srli_epi32(pc, 8), mask);
+        Store(out.agAt(x), Vertical(_mm256_and_si256(pa, mask), agB, agC, _mm256_and_si256(pd, mask)));
+        Store(out.rbAt(x), Vertical(_mm256_and_si256(_mm256_srli_epi32(pa, 8), mask), rbB, rbC,
                                     _mm256_and_si256(_mm256_srli_epi32(pd, 8), mask)));
+        // Luma bytes b0-3 c0-3 | b4-7 c4-7 (each lane twice), then b0-7 c0-7.
+        const __m256i words = _mm256_packus_epi32(Luma8(agB, rbB, kAG, kRB, bias), Luma8(agC, rbC, kAG, kRB, bias));
+        const __m128i bytes =
+            _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), order));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(lumaB + x), bytes);
+        if (lumaC) _mm_storel_epi64(reinterpret_cast<__m128i *>(lumaC + x), _mm_srli_si128(bytes, 8));
     }
     *done = x;
 }
@@ -304,20 +306,6 @@ QV_AVX2_INLINE __m256i Upsample16(const int16_t *b, __m128i offset, bool left) {
     return _mm256_set_m128i(_mm_unpackhi_epi16(even, odd), _mm_unpacklo_epi16(even, odd));
 }
 
-QV_AVX2_INLINE __m256i Level8(__m256i v) {
-    const __m256i x = _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(8192)), 14);
-    return _mm256_max_epi32(_mm256_min_epi32(x, _mm256_set1_epi32(255)), _mm256_setzero_si256());
-}
-
-// Eight pixel words from (luma, chroma) pairs.
-QV_AVX2_INLINE __m256i Words8(__m256i yu, __m256i yv, __m256i kR, __m256i kGu, __m256i kGv, __m256i kB) {
-    const __m256i r = Level8(_mm256_madd_epi16(yv, kR));
-    const __m256i g = Level8(_mm256_add_epi32(_mm256_madd_epi16(yu, kGu), _mm256_madd_epi16(yv, kGv)));
-    const __m256i b = Level8(_mm256_madd_epi16(yu, kB));
-    const __m256i rg = _mm256_or_si256(_mm256_slli_epi32(r, 8), _mm256_slli_epi32(g, 16));
-    return _mm256_or_si256(_mm256_or_si256(rg, _mm256_slli_epi32(b, 24)), _mm256_set1_epi32(0xFF));
-}
-
 QV_AVX2 void ChromaRowAVX2(const uint8_t *nearRow, const uint8_t *farRow, int cw, int16_t *buf) {
     int c = 0;
     for (; c + 16 <= cw; c += 16) {
@@ -332,18 +320,35 @@ QV_AVX2 void ChromaRowAVX2(const uint8_t *nearRow, const uint8_t *farRow, int cw
 
 QV_AVX2 void ArgbRowAVX2(const uint8_t *yRow, const int16_t *ub, const int16_t *vb, int width, const RgbMatrix &m,
                          ChromaSiting siting, uint8_t *out, int *done) {
-    const __m256i kR = Pair(m.y, m.rV), kGu = Pair(m.y, m.gU), kGv = Pair(0, m.gV), kB = Pair(m.y, m.bU);
-    const __m256i yOffset = _mm256_set1_epi16(static_cast<int16_t>(m.yOffset));
+    const __m256i kY = _mm256_set1_epi16(static_cast<int16_t>(m.y)), kR = _mm256_set1_epi16(static_cast<int16_t>(m.rV));
+    const __m256i kGu = _mm256_set1_epi16(static_cast<int16_t>(m.gU)), kGv = _mm256_set1_epi16(static_cast<int16_t>(m.gV));
+    const __m256i kB = _mm256_set1_epi16(static_cast<int16_t>(m.bU));
+    const __m256i yOffset = _mm256_set1_epi16(static_cast<int16_t>(m.yOffset)), half = _mm256_set1_epi16(32);
+    const __m256i alpha = _mm256_set1_epi16(255);
     const __m128i cOffset = _mm_set1_epi16(128 * 16);
     const bool left = siting == ChromaSiting::Left;
     int x = 0;
     for (; x + 16 <= width; x += 16) {
-        const __m256i y = _mm256_sub_epi16(
-            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(yRow + x))), yOffset);
-        const __m256i u = Upsample16(ub + x / 2, cOffset, left), v = Upsample16(vb + x / 2, cOffset, left);
-        // Pixels 0-3 and 8-11, then 4-7 and 12-15 (in-lane interleaving).
-        const __m256i lo = Words8(_mm256_unpacklo_epi16(y, u), _mm256_unpacklo_epi16(y, v), kR, kGu, kGv, kB);
-        const __m256i hi = Words8(_mm256_unpackhi_epi16(y, u), _mm256_unpackhi_epi16(y, v), kR, kGu, kGv, kB);
+        const __m256i y = _mm256_mulhrs_epi16(
+            _mm256_slli_epi16(
+                _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(yRow + x))),
+                                 yOffset),
+                7),
+            kY);
+        const __m256i u = _mm256_slli_epi16(Upsample16(ub + x / 2, cOffset, left), 4);
+        const __m256i v = _mm256_slli_epi16(Upsample16(vb + x / 2, cOffset, left), 4);
+        // 1/64 levels, saturated (anything saturated is far above 255).
+        const __m256i r = _mm256_srai_epi16(_mm256_adds_epi16(_mm256_adds_epi16(y, _mm256_mulhrs_epi16(v, kR)), half), 6);
+        const __m256i g = _mm256_srai_epi16(
+            _mm256_adds_epi16(_mm256_adds_epi16(_mm256_adds_epi16(y, _mm256_mulhrs_epi16(u, kGu)), _mm256_mulhrs_epi16(v, kGv)),
+                              half),
+            6);
+        const __m256i b = _mm256_srai_epi16(_mm256_adds_epi16(_mm256_adds_epi16(y, _mm256_mulhrs_epi16(u, kB)), half), 6);
+        // Bytes A G and R B per lane, then A R and G B pairs, then pixels:
+        // 0-3 and 8-11, 4-7 and 12-15.
+        const __m256i ag = _mm256_packus_epi16(alpha, g), rb = _mm256_packus_epi16(r, b);
+        const __m256i ar = _mm256_unpacklo_epi8(ag, rb), gb = _mm256_unpackhi_epi8(ag, rb);
+        const __m256i lo = _mm256_unpacklo_epi16(ar, gb), hi = _mm256_unpackhi_epi16(ar, gb);
         auto *o = reinterpret_cast<__m256i *>(out + static_cast<long>(x) * 4);
         _mm256_storeu_si256(o, _mm256_permute2x128_si256(lo, hi, 0x20));
         _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(lo, hi, 0x31));
@@ -380,19 +385,15 @@ void ArgbToYuv420Rows(const uint8_t *src, long rowBytes, int width, int height, 
         uint8_t *u = planes[1] + static_cast<long>(j) * strides[1];
         uint8_t *v = planes[2] + static_cast<long>(j) * strides[2];
         const uint8_t *a = line(y - 1), *b = line(y), *c = line(y + 1), *d = line(y + 2);
+        uint8_t *lumaB = planes[0] + static_cast<long>(y) * strides[0];
+        uint8_t *lumaC = y + 1 < height ? lumaB + strides[0] : nullptr;
         int x = 0, k = 0;
-        for (int r = y; r < std::min(y + 2, height); ++r) {
-            uint8_t *out = planes[0] + static_cast<long>(r) * strides[0];
 #ifdef QV_HAVE_X86
-            if (avx2) LumaRowAVX2(line(r), width, m, out, &x);
-#endif
-            LumaRowPlain(line(r), x, width, m, out);
-            x = 0;
-        }
-#ifdef QV_HAVE_X86
-        if (avx2) VerticalAVX2(a, b, c, d, width, row, &x);
+        if (avx2) VerticalAVX2(a, b, c, d, width, m, row, lumaB, lumaC, &x);
 #endif
         VerticalPlain(a, b, c, d, x, width, row);
+        LumaRowPlain(b, x, width, m, lumaB);
+        if (lumaC) LumaRowPlain(c, x, width, m, lumaC);
         MirrorEnds(row, width);
 #ifdef QV_HAVE_X86
         if (avx2) ChromaAVX2(row, width, cw, m, u, v, &k);

@@ -64,12 +64,14 @@ void ArgbToYuv420Rows(const uint8_t *src, long rowBytes, int width, int height, 
 // Where the chroma samples sit across the picture (see above).
 enum class ChromaSiting { Left, Centre };
 
-// The other way: planar 4:2:0 to opaque A, R, G, B at the same size. Fixed
-// point: 2^14 = 1, chroma terms for chroma scaled by 16 (what the
-// interpolation leaves).
+// The other way: planar 4:2:0 to opaque A, R, G, B at the same size, in
+// 16-bit fixed point: each term is a rounded product (a x k + 2^14) >> 15
+// giving 1/64 levels, the terms are added and rounded to a level. The luma
+// term takes (Y - yOffset) x 128 and y (2^14 = 1); the chroma terms take the
+// interpolated chroma minus 128, x 256, and the chroma coefficients (2^13 = 1).
 struct RgbMatrix {
     int32_t y, yOffset;       // luma scale (after removing yOffset: 16 or 0)
-    int32_t rV, gU, gV, bU;   // chroma terms
+    int32_t rV, gU, gV, bU;   // chroma coefficients
 };
 bool RgbMatrixFor(AVColorSpace space, bool fullRange, RgbMatrix *out);
 void Yuv420ToArgb(const uint8_t *const planes[3], const int strides[3], int width, int height, const RgbMatrix &m,
