@@ -84,7 +84,7 @@ breakdown() {
     }
     END {
       printf "    %-26s %7.2f ms a frame (cpu, ffmpeg decoding alone)\n", "decoding threads", 1000 * decode / frames
-      printf "    %-26s %7.2f ms a frame (cpu: total - stages - decoding)\n", "rest", 1000 * (total - own - decode) / frames
+      printf "    %-26s %7.2f ms a frame (cpu: total - stages - decoding: x264 threads)\n", "rest", 1000 * (total - own - decode) / frames
     }' "$work/host.err"
 }
 
