@@ -95,7 +95,8 @@ void BM_OwnToArgb(benchmark::State &state) {
     qvhost::RgbMatrixFor(AVCOL_SPC_BT709, false, &m);
     const bool simd = state.range(0) != 0;
     for (auto _ : state) {
-        qvhost::Yuv420ToArgb(yuv.f->data, yuv.f->linesize, kW, kH, m, px.data(), 4L * kW, simd);
+        qvhost::Yuv420ToArgb(yuv.f->data, yuv.f->linesize, kW, kH, m, qvhost::ChromaSiting::Left, px.data(), 4L * kW,
+                             simd);
         benchmark::DoNotOptimize(px.data());
     }
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 extern "C" {
+#include <libavutil/pixfmt.h>
 #include <libavutil/rational.h>
 }
 
@@ -28,6 +29,10 @@ struct ClipInfo {
     int sampleRate = 0;          // of the sound the source hands out
     int channels = 0;
     std::string videoCodec;      // for `info`
+    // The colour matrix and range the pictures declare (see DeclaredColourOf
+    // in PixelConvert.h); a render's output keeps them.
+    AVColorSpace colorSpace = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange colorRange = AVCOL_RANGE_MPEG;
 };
 
 // Planar float sound, one vector per channel, all of the same length.

@@ -190,6 +190,8 @@ void RunRender(const CommandOptions &o) {
     ws.width = job.width & ~1;  // 4:2:0 needs even sizes: an odd last row or column is left out
     ws.height = job.height & ~1;
     ws.frameRate = clip.frameRate;
+    ws.colorSpace = clip.colorSpace;
+    ws.colorRange = clip.colorRange;
     ws.crf = o.crf;
     ws.preset = o.preset;
     ws.audio = clip.hasAudio;

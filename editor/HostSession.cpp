@@ -3,6 +3,7 @@
 
 #include "Blit.h"
 #include "HostError.h"
+#include "StageTimes.h"
 
 #include <algorithm>
 #include <climits>
@@ -167,6 +168,7 @@ void HostSession::prepare(PluginParams &params) {
 SInt32 HostSession::call(PluginParams &params) {
     HostSession *previous = gActive;
     gActive = this;
+    StageClock clock(Stage::PlugIn);
     const SInt32 r = plugin_.call(&params);
     gActive = previous;
     return r;

@@ -53,8 +53,8 @@ MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert
         vframe_->format = AV_PIX_FMT_YUV420P;
         vframe_->width = s_.width;
         vframe_->height = s_.height;
-        vframe_->colorspace = DefaultColorSpace(s_.width, s_.height);
-        vframe_->color_range = AVCOL_RANGE_MPEG;
+        vframe_->colorspace = s_.colorSpace;
+        vframe_->color_range = s_.colorRange;
         if (av_frame_get_buffer(vframe_, 0) < 0) throw std::bad_alloc();
         return;
     }
@@ -72,10 +72,12 @@ MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert
     venc_->time_base = av_inv_q(s_.frameRate);
     venc_->framerate = s_.frameRate;
     venc_->sample_aspect_ratio = AVRational{1, 1};
-    venc_->colorspace = DefaultColorSpace(s_.width, s_.height);
-    venc_->color_primaries = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
-    venc_->color_trc = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
-    venc_->color_range = AVCOL_RANGE_MPEG;
+    venc_->colorspace = s_.colorSpace != AVCOL_SPC_UNSPECIFIED ? s_.colorSpace : DefaultColorSpace(s_.width, s_.height);
+    if (venc_->colorspace == AVCOL_SPC_BT709 || venc_->colorspace == AVCOL_SPC_SMPTE170M) {
+        venc_->color_primaries = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+        venc_->color_trc = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    }
+    venc_->color_range = s_.colorRange == AVCOL_RANGE_JPEG ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     venc_->thread_count = 0;
     if (s_.keyInterval > 0) venc_->gop_size = s_.keyInterval;
     if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) venc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -162,8 +164,16 @@ void MediaWriter::encode(AVCodecContext *ctx, AVStream *st, AVFrame *frame) {
 }
 
 void MediaWriter::writeVideo(const uint8_t *argb, long rowBytes) {
+    takeVideo(argb, rowBytes);
+    encodeVideo();
+}
+
+void MediaWriter::takeVideo(const uint8_t *argb, long rowBytes) {
     if (av_frame_make_writable(vframe_) < 0) throw std::bad_alloc();
     convert_->convert(argb, rowBytes, vframe_);
+}
+
+void MediaWriter::encodeVideo() {
     vframe_->pts = videoPts_++;
     if (venc_) encode(venc_, vst_, vframe_);
 }

@@ -31,6 +31,10 @@ struct WriterSettings {
     int width = 0;          // even
     int height = 0;         // even
     AVRational frameRate{30, 1};
+    // The picture's colour matrix and range (the input's); unspecified: the
+    // one the size implies (see DefaultColorSpace), limited range.
+    AVColorSpace colorSpace = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange colorRange = AVCOL_RANGE_MPEG;
     int crf = 18;
     std::string preset = "medium";
     int keyInterval = 0;    // frames between key frames; 0: the encoder's default
@@ -54,6 +58,11 @@ public:
 
     // The next frame: the top-left width x height pixels of an A, R, G, B buffer.
     void writeVideo(const uint8_t *argb, long rowBytes);
+    // The same in two steps: takeVideo converts the picture into the
+    // writer's own frame (the buffer is free again when it returns),
+    // encodeVideo encodes that frame.
+    void takeVideo(const uint8_t *argb, long rowBytes);
+    void encodeVideo();
     // The next frame's sound (planar float, settings.channels planes).
     void writeAudio(const AudioChunk &chunk);
     // Flushes the encoders and completes the file. Throws HostError on failure.

@@ -3,6 +3,7 @@
 
 #include "HostError.h"
 #include "MediaWriter.h"
+#include "StageTimes.h"
 
 #include <algorithm>
 
@@ -11,7 +12,13 @@ namespace qvhost {
 namespace {
 // A request this many frames ahead of the reader is reached by reading on.
 constexpr int64_t kSkipAhead = 8;
+constexpr int64_t kQueueBytes = 48 << 20;
 }  // namespace
+
+int QueueDepth(int width, int height, int most) {
+    const int64_t frame = std::max<int64_t>(1, 4LL * width * height);
+    return static_cast<int>(std::clamp<int64_t>(kQueueBytes / frame, 1, std::max(1, most)));
+}
 
 FrameReader::FrameReader(ClipSource &source, AllocateBuffer allocate, FreeBuffer free, int depth, bool withAudio)
     : source_(source), allocate_(std::move(allocate)), free_(std::move(free)), depth_(std::max(1, depth)),
@@ -60,7 +67,7 @@ void FrameReader::restart(int64_t n, int width, int height, bool highQuality) {
             free_(s->buf);
             slots_.erase(std::find_if(slots_.begin(), slots_.end(), [s](auto &p) { return p.get() == s; }));
         }
-        for (int i = 0; i < depth_; ++i) idle_.push_back(addSlot(width, height));
+        for (int i = 0; i < QueueDepth(width, height, depth_); ++i) idle_.push_back(addSlot(width, height));
     }
     plan_.active = true;
     plan_.next = n;
@@ -72,6 +79,7 @@ void FrameReader::restart(int64_t n, int width, int height, bool highQuality) {
 FrameReader::Slot *FrameReader::acquire(int64_t n, int width, int height, bool highQuality) {
     if (n < 0 || n >= source_.info().frameCount)
         throw HostError(kExitRenderFailed, "frame " + std::to_string(n) + " is outside the clip");
+    StageClock clock(Stage::WaitForFrame);
     std::unique_lock<std::mutex> lk(m_);
     const bool same = plan_.active && plan_.width == width && plan_.height == height &&
                       plan_.highQuality == highQuality;
@@ -155,8 +163,15 @@ void FrameReader::run() {
         lk.unlock();
         try {
             if (!fits) throw HostError(kExitRenderFailed, "internal: frame buffer of the wrong size");
-            source_.readVideo(s->index, s->buf.width, s->buf.height, s->highQuality, s->buf.pixels, s->buf.rowBytes);
-            if (withAudio_) source_.readAudio(s->index, s->audio);
+            {
+                StageClock clock(Stage::Decode);
+                source_.readVideo(s->index, s->buf.width, s->buf.height, s->highQuality, s->buf.pixels,
+                                  s->buf.rowBytes);
+            }
+            if (withAudio_) {
+                StageClock clock(Stage::Sound);
+                source_.readAudio(s->index, s->audio);
+            }
         } catch (const std::exception &e) {
             s->error = e.what();
         }
@@ -173,7 +188,7 @@ void FrameReader::run() {
 EncodeQueue::EncodeQueue(MediaWriter &writer, AllocateBuffer allocate, FreeBuffer free, int width, int height,
                          int depth)
     : writer_(writer), free_(std::move(free)) {
-    for (int i = 0; i < std::max(1, depth); ++i) {
+    for (int i = 0; i < QueueDepth(width, height, depth); ++i) {
         auto t = std::make_unique<Target>();
         t->buf = allocate(width, height);
         idle_.push_back(t.get());
@@ -197,6 +212,7 @@ void EncodeQueue::rethrow() {
 }
 
 EncodeQueue::Target *EncodeQueue::acquire() {
+    StageClock clock(Stage::WaitForTarget);
     std::unique_lock<std::mutex> lk(m_);
     cv_.wait(lk, [this] { return !idle_.empty() || error_; });
     rethrow();
@@ -229,20 +245,39 @@ void EncodeQueue::run() {
         queued_.pop_front();
         ++writing_;
         lk.unlock();
+        // The target goes back once its picture is taken; the encoding and
+        // the sound follow from the writer's own copy.
+        AudioChunk audio;
+        bool taken = false;
         try {
-            writer_.writeVideo(t->buf.pixels, t->buf.rowBytes);
-            writer_.writeAudio(t->audio);
+            writer_.takeVideo(t->buf.pixels, t->buf.rowBytes);
+            audio = std::move(t->audio);
+            taken = true;
         } catch (...) {
             lk.lock();
             if (!error_) error_ = std::current_exception();
-            --writing_;
-            idle_.push_back(t);
-            cv_.notify_all();
-            continue;
+            lk.unlock();
         }
         lk.lock();
-        --writing_;
         idle_.push_back(t);
+        cv_.notify_all();
+        if (taken) {
+            lk.unlock();
+            try {
+                {
+                    StageClock clock(Stage::Encode);
+                    writer_.encodeVideo();
+                }
+                StageClock clock(Stage::Sound);
+                writer_.writeAudio(audio);
+            } catch (...) {
+                lk.lock();
+                if (!error_) error_ = std::current_exception();
+                lk.unlock();
+            }
+            lk.lock();
+        }
+        --writing_;
         cv_.notify_all();
     }
 }

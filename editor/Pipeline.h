@@ -40,6 +40,11 @@ struct FrameBuffer {
 using AllocateBuffer = std::function<FrameBuffer(int width, int height)>;
 using FreeBuffer = std::function<void(const FrameBuffer &)>;
 
+// How many frames of width x height a queue keeps: as many as 48 MB of
+// 32-bit pixels hold, at least one and at most `most`. Big frames are not
+// buffered deeply (a 3840 x 2160 frame is 33 MB).
+int QueueDepth(int width, int height, int most);
+
 class FrameReader {
 public:
     struct Slot {
@@ -51,7 +56,7 @@ public:
         uint64_t generation = 0;
     };
 
-    // depth: how many frames may be decoded ahead.
+    // depth: how many frames may be decoded ahead, at most (see QueueDepth).
     FrameReader(ClipSource &source, AllocateBuffer allocate, FreeBuffer free, int depth, bool withAudio);
     ~FrameReader();
     FrameReader(const FrameReader &) = delete;
@@ -107,6 +112,8 @@ public:
         AudioChunk audio;
     };
 
+    // depth: how many target buffers, at most (see QueueDepth). A target
+    // comes back as soon as its picture is converted for the encoder.
     EncodeQueue(MediaWriter &writer, AllocateBuffer allocate, FreeBuffer free, int width, int height, int depth);
     ~EncodeQueue();
     EncodeQueue(const EncodeQueue &) = delete;

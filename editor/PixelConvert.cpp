@@ -2,6 +2,7 @@
 #include "PixelConvert.h"
 
 #include "HostError.h"
+#include "StageTimes.h"
 #include "Yuv420.h"
 
 extern "C" {
@@ -40,6 +41,20 @@ bool IsFullRange(const AVFrame *f) {
     }
 }
 
+// Where a frame's chroma sits across: as declared, MPEG-2's "left" when it
+// says nothing (H.264's default) but for JPEG's full-range formats.
+ChromaSiting SitingOf(const AVFrame *f) {
+    switch (f->chroma_location) {
+    case AVCHROMA_LOC_LEFT:
+    case AVCHROMA_LOC_TOPLEFT:
+    case AVCHROMA_LOC_BOTTOMLEFT: return ChromaSiting::Left;
+    case AVCHROMA_LOC_CENTER:
+    case AVCHROMA_LOC_TOP:
+    case AVCHROMA_LOC_BOTTOM: return ChromaSiting::Centre;
+    default: return f->format == AV_PIX_FMT_YUVJ420P ? ChromaSiting::Centre : ChromaSiting::Left;
+    }
+}
+
 bool IsYuv(int format) {
     const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
     return d && !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->nb_components >= 3;
@@ -47,9 +62,19 @@ bool IsYuv(int format) {
 
 }  // namespace
 
+DeclaredColour DeclaredColourOf(const AVFrame *f) {
+    DeclaredColour c;
+    if (!f || !IsYuv(f->format)) return c;
+    YuvMatrix known;
+    if (YuvMatrixFor(f->colorspace, false, &known)) c.space = f->colorspace;
+    if (IsFullRange(f)) c.range = AVCOL_RANGE_JPEG;
+    return c;
+}
+
 ToArgb::~ToArgb() { sws_freeContext(ctx_); }
 
 void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality, uint8_t *dst, long rowBytes) {
+    StageClock clock(Stage::ToArgb);
     // 4:2:0 at its own size goes through our own converter (see Yuv420.h),
     // whose bilinear chroma serves both qualities.
     if ((src->format == AV_PIX_FMT_YUV420P || src->format == AV_PIX_FMT_YUVJ420P) && src->width == width &&
@@ -59,7 +84,7 @@ void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality
             space = DefaultColorSpace(src->width, src->height);
         RgbMatrix m;
         if (RgbMatrixFor(space, IsFullRange(src), &m)) {
-            Yuv420ToArgb(src->data, src->linesize, width, height, m, dst, rowBytes);
+            Yuv420ToArgb(src->data, src->linesize, width, height, m, SitingOf(src), dst, rowBytes);
             return;
         }
     }
@@ -86,6 +111,7 @@ void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality
 FromArgb::~FromArgb() { sws_freeContext(ctx_); }
 
 void FromArgb::convert(const uint8_t *src, long rowBytes, AVFrame *dst) {
+    StageClock clock(Stage::FromArgb);
     // The encoder's usual format goes through our own converter (see Yuv420.h).
     if (dst->format == AV_PIX_FMT_YUV420P || dst->format == AV_PIX_FMT_YUVJ420P) {
         AVColorSpace space = dst->colorspace;

@@ -1,8 +1,9 @@
 // PixelConvert.h: picture conversions of the host. ToArgb turns a decoded
 // frame of any pixel format into the 32-bit A, R, G, B buffers the plug-in
-// draws in (premultiplied, at any size, with the colour matrix the frame
-// declares or, when it declares none, the one its size implies: BT.709 for
-// HD, BT.601 below). FromArgb turns such a buffer into an encoder's frame.
+// draws in (premultiplied, at any size, with the colour matrix, range and
+// chroma siting the frame declares; when it declares no matrix, the one its
+// size implies: BT.709 for HD, BT.601 below). FromArgb turns such a buffer
+// into an encoder's frame with the matrix and range that frame declares.
 // 4:2:0 at the same size goes through the host's own converters (Yuv420.h);
 // scaling and other formats through swscale.
 //
@@ -24,6 +25,17 @@ namespace qvhost {
 
 // BT.709 for HD sizes (720 rows or more, or wider than 1024), BT.601 below.
 AVColorSpace DefaultColorSpace(int width, int height);
+
+// The colour matrix and range a decoded picture declares, as an output that
+// keeps them is tagged and converted: the matrix when it is one the
+// converters know (unspecified otherwise: the output then takes the one its
+// size implies); full range for full-range Y'CbCr (declared, or a "J"
+// format), limited otherwise.
+struct DeclaredColour {
+    AVColorSpace space = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange range = AVCOL_RANGE_MPEG;
+};
+DeclaredColour DeclaredColourOf(const AVFrame *frame);
 
 class ToArgb {
 public:

@@ -22,6 +22,25 @@ void CopyWorld(GWorldPtr source, GWorldPtr dest, const Rect &srcRect, const Rect
     SetPixelsState(srcPM, srcState);
 }
 
+// Whether the engine can draw straight into the host's frame instead of a
+// work buffer: the frame rectangle is the frame's whole port, at the origin,
+// of the source's size, unclipped, and not the source itself. The engine
+// paints every pixel of its target before it reads any, so the picture is
+// the same as through a work buffer and its copy into the frame.
+bool DrawsStraightIntoFrame(GWorldPtr sourceFrame, const Rect &rect, const PluginParams *params) {
+    if (!params->frame || params->frame == sourceFrame || !GetGWorldPixMap(params->frame)) return false;
+    Rect bounds;
+    GetPortBounds(params->frame, &bounds);
+    if (!EqualRect(&bounds, &rect) || !EqualRect(&params->frameRect, &rect)) return false;
+    RgnHandle clip = NewRgn();
+    if (!clip) return false;
+    Rect clipBounds;
+    GetRegionBounds(GetPortClipRegion(params->frame, clip), &clipBounds);
+    DisposeRgn(clip);
+    Rect covered;
+    return SectRect(&clipBounds, &rect, &covered) && EqualRect(&covered, &rect);
+}
+
 } // namespace
 
 HYRefDVQuality FrameQuality(const PluginParams *params, SInt16 height) {
@@ -192,14 +211,23 @@ HYPluginResult ApplyEffect(GWorldPtr sourceFrame, PluginParams *params) {
     LockPixels(srcPM);
 
     data->effectGWorld = nullptr;
+    if (DrawsStraightIntoFrame(sourceFrame, rect, params)) {
+        PixMapHandle framePM = GetGWorldPixMap(params->frame);
+        const GWorldFlags frameState = GetPixelsState(framePM);
+        LockPixels(framePM);
+        ApplyLineArtEffect(sourceFrame, params->frame, params);
+        SetPixelsState(framePM, frameState);
+        SetPixelsState(srcPM, srcState);
+        return kPluginOK;
+    }
     const QDErr err = NewGWorld(&data->effectGWorld, 32, &rect, nullptr, nullptr, 0);
     const bool made = err == noErr && data->effectGWorld;
     if (made) {
+        // The work buffer is not filled from the source first: the engine
+        // paints all of it before reading any.
         PixMapHandle workPM = GetGWorldPixMap(data->effectGWorld);
         const GWorldFlags workState = GetPixelsState(workPM);
         LockPixels(workPM);
-        CopyBits(GetPortBitMapForCopyBits(sourceFrame), GetPortBitMapForCopyBits(data->effectGWorld), &rect, &rect,
-                 srcCopy, nullptr);
         ApplyLineArtEffect(sourceFrame, data->effectGWorld, params);
         PixMapHandle framePM = GetGWorldPixMap(params->frame);
         const GWorldFlags frameState = GetPixelsState(framePM);

@@ -37,8 +37,11 @@ HYPluginResult EffectDrive(SInt16 which, PluginParams *params);
 HYPluginResult MakeEffectPlaceHolder(SInt16 which, PluginParams *params);
 
 // Renders sourceFrame through a new work buffer into params->frame at
-// params->frameRect. kPluginOutOfMemory or kPluginFailed when the work buffer
-// cannot be made (the target is then unchanged).
+// params->frameRect; straight into params->frame when that is the work
+// buffer's twin (frameRect its whole unclipped port at the origin, of the
+// source's size), which gives the same picture. kPluginOutOfMemory or
+// kPluginFailed when the work buffer cannot be made (the target is then
+// unchanged).
 HYPluginResult ApplyEffect(GWorldPtr sourceFrame, PluginParams *params);
 
 // The engine's render of sourceFrame into targetFrame with the run's
