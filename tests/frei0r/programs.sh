@@ -4,7 +4,7 @@
 # settings and with parameters of their own on top of them. Every picture
 # must match quelvane-host's lossless render of the same clip with the
 # settings the parameters come to: PSNR at least 40 dB, compared in the
-# host's 4:2:0. DISPLAY names a display that does not exist: nothing may try
+# host's 4:2:0 (both pictures converted by the host). DISPLAY names a display that does not exist: nothing may try
 # to open one. The filter finds the bundle from where it lies: the build
 # tree's, and the installed one when `cmake --install` installs a bundle.
 #
@@ -39,8 +39,12 @@ case_() {
   ! grep 'quelvane:' "$name.err" || fail "$name: the filter reported a problem"
   prefs "ref-$name" $settings
   XDG_CONFIG_HOME=$work/ref-$name "$build/bin/quelvane-host" -q render clip.mkv "ref-$name.mkv" --crf 0
-  out=$(ffmpeg -v info $read -i "ref-$name.mkv" -lavfi "[0]scale=out_color_matrix=bt601:out_range=tv:flags=area,\
-format=yuv420p[a];[1]format=yuv420p[b];[a][b]psnr" -f null - 2>&1)
+  # The program's picture reaches 4:2:0 the way the reference did: through
+  # the host's own converters, in an identity render (default settings).
+  ffmpeg -v error $read -pix_fmt bgr0 -c:v ffv1 "rgb-$name.mkv"
+  mkdir -p identity
+  XDG_CONFIG_HOME=$work/identity "$build/bin/quelvane-host" -q render "rgb-$name.mkv" "yuv-$name.mkv" --crf 0
+  out=$(ffmpeg -v info -i "yuv-$name.mkv" -i "ref-$name.mkv" -lavfi "[0][1]psnr" -f null - 2>&1)
   psnr=$(sed -n 's/.*PSNR.*average:\([0-9.inf]*\).*/\1/p' <<<"$out")
   n=$(sed -n 's/.*frame= *\([0-9]*\).*/\1/p' <<<"$out" | tail -1)
   echo "$name: $n frames, PSNR $psnr dB against quelvane-host" >&2
@@ -51,10 +55,10 @@ case_ ffmpeg-saved "$saved" "-i ffmpeg-saved.mkv" ffmpeg -i clip.mkv -vf frei0r=
 # By position: zoom horizontal 0.6 (twice), zoom vertical 0.2 (unchanged).
 case_ ffmpeg "--crop 0.1,0.2,0.7,0.9 --zoom 1000,0 --turn 3 --fill 0,0,255" "-i ffmpeg.mkv" \
   ffmpeg -i clip.mkv -vf "frei0r=filter_name=quelvane:filter_params=0.6|0.2" -c:v ffv1 ffmpeg.mkv
-case_ melt-saved "$saved" "-i melt-saved.mkv" "${melt[@]}" -consumer avformat:melt-saved.mkv vcodec=ffv1 an=1
+case_ melt-saved "$saved" "-i melt-saved.mkv" "${melt[@]}" -consumer avformat:melt-saved.mkv vcodec=ffv1 pix_fmt=bgra an=1
 # By name and by index: crop left 0.3, a quarter turn.
 case_ melt "--crop 0.3,0.2,0.7,0.9 --zoom 300,500 --turn 25 --fill 0,0,255" "-i melt.mkv" \
-  "${melt[@]}" "Crop left=0.3" 6=0.25 -consumer avformat:melt.mkv vcodec=ffv1 an=1
+  "${melt[@]}" "Crop left=0.3" 6=0.25 -consumer avformat:melt.mkv vcodec=ffv1 pix_fmt=bgra an=1
 
 # GStreamer's frei0r elements, with a registry of only the plug-ins used; it
 # sets every parameter back to the default it read, and these.
