@@ -66,8 +66,8 @@ void WriteMarkedClip(const std::string &path, const MarkedClip &clip) {
         if (clip.grey < 0) PaintMarks(pixels.data(), rowBytes, clip.width, clip.height, n);
         writer.writeVideo(pixels.data(), rowBytes);
         if (clip.audio) {
-            const int64_t a = qvhost::AudioFrameStart(n, ws.frameRate, clip.sampleRate);
-            const int64_t b = qvhost::AudioFrameStart(n + 1, ws.frameRate, clip.sampleRate);
+            const int64_t a = qvhost::SampleAt(n, av_inv_q(ws.frameRate), clip.sampleRate);
+            const int64_t b = qvhost::SampleAt(n + 1, av_inv_q(ws.frameRate), clip.sampleRate);
             qvhost::AudioChunk chunk;
             chunk.resize(2, static_cast<int>(b - a));
             for (int64_t i = a; i < b; ++i)
