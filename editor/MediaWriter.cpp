@@ -151,9 +151,11 @@ void MediaWriter::open() {
     if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) venc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(venc_->priv_data, "preset", s_.preset.c_str(), 0);
     av_opt_set_double(venc_->priv_data, "crf", s_.crf, 0);
+    // The settings were checked up front: an encoder that will not start
+    // lacks memory or threads.
     if ((err = avcodec_open2(venc_, x264, nullptr)) < 0) {
         if (err == AVERROR(ENOMEM)) throw std::bad_alloc();
-        throw HostError(kExitUsage, "the H.264 encoder refused the settings: " + AvErrorText(err));
+        throw HostError(kExitRenderFailed, "the H.264 encoder cannot start: " + AvErrorText(err));
     }
     avcodec_parameters_from_context(vst_->codecpar, venc_);
     vst_->time_base = venc_->time_base;
