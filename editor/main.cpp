@@ -260,7 +260,9 @@ int Failed(int status, const char *message) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    av_log_set_level(AV_LOG_ERROR);
+    // Every problem is reported in one line of our own (damage as a count):
+    // FFmpeg's own messages about it would only bury that line.
+    av_log_set_level(AV_LOG_FATAL);
     InstallStopHandlers();
     try {
         Parsed p = Parse(argc, argv);

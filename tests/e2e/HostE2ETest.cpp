@@ -390,6 +390,7 @@ TEST_F(HostE2E, BadInputAndOutputEndWithOneLineAndLeaveNothing) {
     MakeClip(in.file("marked.mp4"), {.frames = 30});
     MakeClip(in.file("tone.wav"), {.codecs = {"-vn"}});
     MakeClip(in.file("unknown.mkv"), {.frames = 10});
+    MakeClip(in.file("noframes.mkv"), {.frames = 0});
     std::ofstream(in.file("notes.txt")) << "not a video\n";
     std::ofstream(in.file("empty.mp4")).close();
     mkfifo(in.file("fifo.mp4").c_str(), 0600);
@@ -412,6 +413,7 @@ TEST_F(HostE2E, BadInputAndOutputEndWithOneLineAndLeaveNothing) {
         {{"render", in.file("notes.txt"), o}, 3, "not a video"},
         {{"render", in.file("tone.wav"), o}, 3, "no video stream"},
         {{"render", in.file("empty.mp4"), o}, 3, "no frames"},
+        {{"render", in.file("noframes.mkv"), o}, 3, "no frames"},
         {{"render", in.file("unknown.mkv"), o}, 3, "cannot be decoded"},
         {{"render", in.path(), o}, 3, "folder"},
         {{"render", in.file("fifo.mp4"), o}, 3, "is a pipe (FIFO)"},
