@@ -37,7 +37,8 @@ std::string ContainerFor(const std::string &name) {
                                         " container writes several files (playlists, segments or images); "
                                         "quelvane-host writes one: use .mp4, .mov or .mkv");
     if (avformat_query_codec(of, AV_CODEC_ID_H264, FF_COMPLIANCE_NORMAL) == 0)
-        throw HostError(kExitUsage, name + ": the " + of->name + " container cannot hold H.264 video (use .mp4, .mov or .mkv)");
+        throw HostError(kExitUsage,
+                        name + ": the " + of->name + " container cannot hold H.264 video (use .mp4, .mov or .mkv)");
     throw HostError(kExitUsage, name + ": the " + of->name + " container is not offered (use .mp4, .mov or .mkv)");
 }
 

@@ -110,10 +110,12 @@ OutputFile::OutputFile(const std::string &path) : path_(path) {
     fs::path dir = p.parent_path();
     if (dir.empty()) dir = ".";
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) throw HostError(kExitOutput, path + ": the folder " + dir.string() + " does not exist");
+    if (!fs::is_directory(dir, ec))
+        throw HostError(kExitOutput, path + ": the folder " + dir.string() + " does not exist");
     if (fs::is_directory(p, ec)) throw HostError(kExitOutput, path + ": is a folder");
     dir_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_ < 0) throw HostError(kExitOutput, path + ": cannot open the folder " + dir.string() + ": " + std::strerror(errno));
+    if (dir_ < 0)
+        throw HostError(kExitOutput, path + ": cannot open the folder " + dir.string() + ": " + std::strerror(errno));
     const long nameMax = fpathconf(dir_, _PC_NAME_MAX);
     const std::string prefix = PartPrefix(p.filename().string(), nameMax > 0 ? nameMax : NAME_MAX);
     RemoveStaleParts(dir_, prefix);

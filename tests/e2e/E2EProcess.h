@@ -12,7 +12,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -48,7 +47,8 @@ struct Child {
 };
 
 // Starts a program, its standard input empty; Finish waits for it. What it
-// prints goes through pipes, which no file size limit of the child cuts short.
+// prints goes through pipes (which no file size limit of the child cuts
+// short), so it must fit in their buffers (64 KB).
 inline Child Start(const std::string &program, const std::vector<std::string> &args, const RunOptions &o = {}) {
     Child c;
     int outPipe[2], errPipe[2];
@@ -64,16 +64,11 @@ inline Child Start(const std::string &program, const std::vector<std::string> &a
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         unsetenv("DISPLAY");
         unsetenv("WAYLAND_DISPLAY");
-        if (o.fileLimit) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit lim{o.fileLimit, o.fileLimit};
-            setrlimit(RLIMIT_FSIZE, &lim);
-        }
-        if (o.memoryLimit) {
-            setenv("MALLOC_ARENA_MAX", "2", 1);
-            rlimit lim{o.memoryLimit, o.memoryLimit};
-            setrlimit(RLIMIT_AS, &lim);
-        }
+        signal(SIGXFSZ, SIG_IGN);
+        setenv("MALLOC_ARENA_MAX", "2", 1);
+        const rlimit file{o.fileLimit, o.fileLimit}, memory{o.memoryLimit, o.memoryLimit};
+        if (o.fileLimit) setrlimit(RLIMIT_FSIZE, &file);
+        if (o.memoryLimit) setrlimit(RLIMIT_AS, &memory);
         std::vector<char *> argv{const_cast<char *>(program.c_str())};
         for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
@@ -87,31 +82,29 @@ inline Child Start(const std::string &program, const std::vector<std::string> &a
     return c;
 }
 
+inline std::string Drain(int fd) {
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+    close(fd);
+    return text;
+}
+
 inline Result Finish(Child &c) {
-    Result r;
+    int wstatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(c.timeoutSeconds);
-    pollfd fds[2] = {{c.out, POLLIN, 0}, {c.err, POLLIN, 0}};
-    std::string *texts[2] = {&r.out, &r.err};
-    for (int open = 2; open > 0;) {
+    while (waitpid(c.pid, &wstatus, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             ADD_FAILURE() << "the child did not end within " << c.timeoutSeconds << " s: killed";
             kill(c.pid, SIGKILL);
-            break;
+            waitpid(c.pid, &wstatus, 0);
         }
-        if (poll(fds, 2, 100) <= 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-            char buf[4096];
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) texts[i]->append(buf, static_cast<size_t>(n));
-            else fds[i].fd = -1, --open;
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    close(c.out);
-    close(c.err);
-    int wstatus = 0;
-    waitpid(c.pid, &wstatus, 0);
+    Result r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    r.out = Drain(c.out);
+    r.err = Drain(c.err);
     return r;
 }
 
@@ -122,31 +115,22 @@ inline Result RunProgram(const std::string &program, const std::vector<std::stri
     return Finish(c);
 }
 
-// Waits until the part file of process `pid` in `dir` holds at least `bytes` bytes.
-inline bool WaitForPart(const std::string &dir, pid_t pid, uintmax_t bytes) {
-    const std::string suffix = ".part-" + std::to_string(pid);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (pid > 0 && std::chrono::steady_clock::now() < deadline) {
-        std::error_code ec;
-        for (const auto &e : std::filesystem::directory_iterator(dir, ec)) {
-            const std::string name = e.path().filename().string();
-            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-                std::filesystem::file_size(e.path(), ec) >= bytes && !ec)
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+// Waits until the file at `path` holds at least `bytes` bytes.
+inline bool WaitForFile(const std::string &path, uintmax_t bytes) {
+    std::error_code ec;
+    for (int i = 0; i < 6000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (std::filesystem::file_size(path, ec) >= bytes && !ec) return true;
     return false;
 }
 
 // quelvane-host, quiet.
-inline std::vector<std::string> HostArgs(const std::vector<std::string> &args) {
-    std::vector<std::string> all{"-q"};
-    all.insert(all.end(), args.begin(), args.end());
-    return all;
+inline Child StartHost(std::vector<std::string> args, const RunOptions &o = {}) {
+    args.insert(args.begin(), "-q");
+    return Start(Bin("quelvane-host"), args, o);
 }
 inline Result Host(const std::vector<std::string> &args, const RunOptions &o = {}) {
-    return RunProgram(Bin("quelvane-host"), HostArgs(args), o);
+    Child c = StartHost(args, o);
+    return Finish(c);
 }
 
 }  // namespace qvtest
