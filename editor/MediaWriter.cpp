@@ -109,7 +109,11 @@ int64_t MediaWriter::timeOf(int64_t k) const { return s_.frameTime(k); }
 void MediaWriter::open() {
     int err = 0;
     const ColourDescription colour = OutputColour(s_.colour, s_.width, s_.height);
-    const bool interlaced = s_.fieldOrder != AV_FIELD_PROGRESSIVE && s_.fieldOrder != AV_FIELD_UNKNOWN;
+    // Interlaced 4:2:0 needs a whole number of chroma rows in each field: a
+    // height that is not a multiple of 4 (only ever a resized picture, whose
+    // fields are mixed anyway) is encoded progressive.
+    const bool interlaced =
+        s_.fieldOrder != AV_FIELD_PROGRESSIVE && s_.fieldOrder != AV_FIELD_UNKNOWN && s_.height % 4 == 0;
     vframe_ = av_frame_alloc();
     pkt_ = av_packet_alloc();
     if (!vframe_ || !pkt_) throw std::bad_alloc();
