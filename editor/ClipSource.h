@@ -94,8 +94,8 @@ int64_t FirstSample(const ClipSource &source, int64_t n);
 // Opens a video file. Throws HostError (kExitInput) with a one-line reason when
 // it is missing, not a regular file (a pipe, a device), not a video, has no
 // video stream, no frames, or a codec that cannot be decoded. Nothing it does
-// waits for a writer; a stop request (StopRequested) ends it with
-// HostError (kExitInput) at once.
+// waits for a writer, and its reads give up as soon as a stop is requested
+// (StopRequested).
 std::unique_ptr<ClipSource> OpenFileSource(const std::string &path);
 
 // The built-in demo clip: a moving test pattern with a tone.

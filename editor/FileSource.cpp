@@ -16,7 +16,6 @@
 #include "PixelConvert.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>

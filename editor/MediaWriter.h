@@ -64,8 +64,8 @@ std::string ContainerFor(const std::string &name);
 class MediaWriter {
 public:
     // Opens the file and the encoders. Throws HostError (kExitOutput) when the
-    // file cannot be created, (kExitUsage) when the encoder refuses the
-    // settings, std::bad_alloc when memory runs out; nothing is kept then.
+    // file cannot be created, (kExitRenderFailed) when an encoder cannot
+    // start, std::bad_alloc when memory runs out; nothing is kept open then.
     explicit MediaWriter(const WriterSettings &settings);
     ~MediaWriter();
     MediaWriter(const MediaWriter &) = delete;

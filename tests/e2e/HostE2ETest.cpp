@@ -186,7 +186,7 @@ TEST_F(HostE2E, RealWorldClipsKeepTheirLengthSoundMetadataAndPictures) {
     struct Case {
         const char *name = nullptr;
         const char *input = nullptr;
-        ClipSpec clip{};
+        ClipRecipe clip{};
         Patch patch = Patch::kNone;
         std::vector<std::string> render{};  // options
         const char *output = "out.mkv";
@@ -232,7 +232,7 @@ TEST_F(HostE2E, RealWorldClipsKeepTheirLengthSoundMetadataAndPictures) {
         SCOPED_TRACE(c.name);
         const std::string input = in.file(c.input), output = out.file(c.output);
         // The reference: the clip undamaged; for a turned one, made upright.
-        ClipSpec upright = c.clip;
+        ClipRecipe upright = c.clip;
         if (c.patch == Patch::kTurn90) upright.filter.clear();
         MakeClip(input, upright);
         const Media before = Probe(input);

@@ -12,7 +12,7 @@ extern char **environ;
 
 namespace qvtest {
 
-void MakeClip(const std::string &path, const ClipSpec &c) {
+void MakeClip(const std::string &path, const ClipRecipe &c) {
     std::string video = "color=c=" + std::string(c.grey ? c.grey : "black") + ":size=" + c.size + ":rate=" + c.rate +
                         ",format=yuv420p";
     if (!c.grey) video += R"(,geq=lum='if(bitand(N\,pow(2\,floor(Y*10/H)))\,235\,20)':cb=128:cr=128)";

@@ -15,7 +15,7 @@ namespace qvtest {
 
 constexpr int kMarkBands = 10;
 
-struct ClipSpec {
+struct ClipRecipe {
     std::string size = "160x120";
     std::string rate = "30";
     int frames = 60;
@@ -27,7 +27,7 @@ struct ClipSpec {
 
 // Makes a marked clip at `path` (its extension names the container). Throws
 // std::runtime_error when ffmpeg fails.
-void MakeClip(const std::string &path, const ClipSpec &spec);
+void MakeClip(const std::string &path, const ClipRecipe &recipe);
 
 // Fills an A, R, G, B buffer with the marks of frame n.
 void PaintMarks(uint8_t *pixels, long rowBytes, int width, int height, int n);
