@@ -55,6 +55,47 @@ Job PlanJob(const CommandOptions &o, const ClipInfo &clip) {
     return j;
 }
 
+// The writer's settings for rendering the job from `source`: each frame keeps
+// its time, the picture keeps its proportions at the job's size, and the
+// field order and colour description are the clip's.
+WriterSettings SettingsFor(const ClipSource &source, const Job &job, const CommandOptions &o) {
+    const ClipInfo &clip = source.info();
+    WriterSettings ws;
+    ws.container = ContainerFor(o.output);
+    ws.width = job.width & ~1;  // 4:2:0 needs even sizes: an odd last row or column is left out
+    ws.height = job.height & ~1;
+    if (ws.width > kMaxEncodedSide || ws.height > kMaxEncodedSide)
+        throw HostError(kExitUsage, "frame size " + std::to_string(job.width) + "x" + std::to_string(job.height) +
+                                        " is too large for the H.264 encoder, which takes at most " +
+                                        std::to_string(kMaxEncodedSide) + " pixels a side (choose a smaller --size)");
+    ws.frameRate = clip.frameRate;
+    ws.timeBase = clip.timeBase;
+    const ClipSource *src = &source;
+    const int64_t start = job.start;
+    ws.frameTime = [src, start](int64_t k) { return src->frameTime(start + k) - src->frameTime(start); };
+    // Pixels as wide as keep the picture's shape at the new size.
+    av_reduce(&ws.pixelAspect.num, &ws.pixelAspect.den,
+              int64_t(clip.pixelAspect.num) * clip.width * job.height,
+              int64_t(clip.pixelAspect.den) * clip.height * job.width, INT32_MAX);
+    ws.fieldOrder = clip.fieldOrder;
+    ws.colour = clip.colour;
+    ws.crf = o.crf;
+    ws.preset = o.preset;
+    ws.audio = clip.hasAudio;
+    ws.sampleRate = clip.sampleRate;
+    ws.channels = clip.channels;
+    return ws;
+}
+
+// Tells the user about frames of the input that could not be decoded.
+void WarnAboutDamage(const ClipSource &source, const Job &job) {
+    if (const int64_t n = source.damagedFrames())
+        std::fprintf(stderr,
+                     "quelvane-host: warning: the input is damaged: %" PRId64 " of %" PRId64
+                     " frames could not be decoded and show the picture nearest to them\n",
+                     n, job.count);
+}
+
 void Fail(SInt32 result, const std::string &what, HostSession &session) {
     std::string message = what + ": the plug-in answered " + ResultName(result) + " (" + std::to_string(result) + ")";
     const std::string cause = session.takeError();
@@ -181,22 +222,10 @@ void RunRender(const CommandOptions &o) {
     CheckStop();
 
     // OUT.null: render and convert every frame, write nothing (for timing).
-    const bool null = container == "null";
+    WriterSettings ws = SettingsFor(*source, job, o);
     std::unique_ptr<OutputFile> out;
-    if (!null) out = std::make_unique<OutputFile>(o.output);
-    WriterSettings ws;
-    ws.path = null ? std::string() : out->tempPath();
-    ws.container = container;
-    ws.width = job.width & ~1;  // 4:2:0 needs even sizes: an odd last row or column is left out
-    ws.height = job.height & ~1;
-    ws.frameRate = clip.frameRate;
-    ws.colorSpace = clip.colorSpace;
-    ws.colorRange = clip.colorRange;
-    ws.crf = o.crf;
-    ws.preset = o.preset;
-    ws.audio = clip.hasAudio;
-    ws.sampleRate = clip.sampleRate;
-    ws.channels = clip.channels;
+    if (container != "null") out = std::make_unique<OutputFile>(o.output);
+    if (out) ws.path = out->tempPath();
     MediaWriter writer(ws);
 
     HostSession session(plugin, *source, o.filter, !o.proxy);
@@ -225,8 +254,8 @@ void RunRender(const CommandOptions &o) {
             CheckStop();
             EncodeQueue::Target *t = encoder.acquire();
             if (clip.hasAudio) {
-                const int64_t a = AudioFrameStart(k, clip.frameRate, clip.sampleRate);
-                const int64_t b = AudioFrameStart(k + 1, clip.frameRate, clip.sampleRate);
+                const int64_t a = FirstSample(*source, job.start + k);
+                const int64_t b = FirstSample(*source, job.start + k + 1);
                 t->audio.resize(clip.channels, static_cast<int>(b - a));
             }
             params.selector = kPlugDoFrame;
@@ -247,6 +276,7 @@ void RunRender(const CommandOptions &o) {
     CheckStop();
     encoder.finish();
     if (out) out->commit();
+    WarnAboutDamage(*source, job);
 }
 
 void RunStill(const CommandOptions &o) {

@@ -16,6 +16,7 @@ public:
         info_.width = clip.width;
         info_.height = clip.height;
         info_.frameRate = clip.frameRate;
+        info_.timeBase = av_inv_q(clip.frameRate);
         info_.frameCount = clip.frameCount;
         info_.hasAudio = clip.sampleRate > 0;
         info_.sampleRate = clip.sampleRate;
@@ -24,6 +25,7 @@ public:
     }
 
     const ClipInfo &info() const override { return info_; }
+    int64_t frameTime(int64_t n) const override { return n; }
 
     void readVideo(int64_t n, int width, int height, bool, uint8_t *pixels, long rowBytes) override {
         static const uint8_t kBars[7][3] = {{235, 235, 235}, {235, 235, 16}, {16, 235, 235}, {16, 235, 16},
@@ -61,8 +63,8 @@ public:
             out.planes.clear();
             return;
         }
-        const int64_t a = AudioFrameStart(n, info_.frameRate, info_.sampleRate);
-        const int64_t b = AudioFrameStart(n + 1, info_.frameRate, info_.sampleRate);
+        const int64_t a = FirstSample(*this, n);
+        const int64_t b = FirstSample(*this, n + 1);
         out.resize(info_.channels, static_cast<int>(b - a));
         for (int64_t i = a; i < b; ++i) {
             const float s = static_cast<float>(clip_.toneLevel *

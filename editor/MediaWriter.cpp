@@ -23,9 +23,23 @@ std::string ContainerFor(const std::string &name) {
     const AVOutputFormat *of = av_guess_format(nullptr, name.c_str(), nullptr);
     if (!of)
         throw HostError(kExitUsage, name + ": cannot tell the container from the extension (use .mp4, .mov or .mkv)");
-    if (avformat_query_codec(of, AV_CODEC_ID_H264, FF_COMPLIANCE_NORMAL) != 1)
-        throw HostError(kExitUsage, name + ": the " + of->name + " container cannot hold H.264 video (use .mp4, .mov or .mkv)");
-    return of->name;
+    // Only containers that are one file: the output is written under a
+    // temporary name and renamed, which files written beside it would escape.
+    static const char *const kSingleFile[] = {"mp4", "ipod", "mov", "matroska"};
+    for (const char *ok : kSingleFile)
+        if (std::strcmp(of->name, ok) == 0) return of->name;
+    static const char *const kSeveralFiles[] = {"hls", "dash", "segment", "stream_segment", "smoothstreaming",
+                                                "webm_chunk", "webm_dash_manifest", "tee", "image2"};
+    bool several = (of->flags & AVFMT_NOFILE) != 0;
+    for (const char *n : kSeveralFiles) several |= std::strcmp(of->name, n) == 0;
+    if (several)
+        throw HostError(kExitUsage, name + ": the " + of->name +
+                                        " container writes several files (playlists, segments or images); "
+                                        "quelvane-host writes one: use .mp4, .mov or .mkv");
+    if (avformat_query_codec(of, AV_CODEC_ID_H264, FF_COMPLIANCE_NORMAL) == 0)
+        throw HostError(kExitUsage,
+                        name + ": the " + of->name + " container cannot hold H.264 video (use .mp4, .mov or .mkv)");
+    throw HostError(kExitUsage, name + ": the " + of->name + " container is not offered (use .mp4, .mov or .mkv)");
 }
 
 namespace {
@@ -43,21 +57,80 @@ void MediaWriter::fail(int err, const char *what) {
 }
 
 MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert_(std::make_unique<FromArgb>()) {
-    int err = 0;
-    if (s_.container == "null") {
-        // Nothing is encoded or written: frames are only converted to the
-        // encoder's format, so that the rest of the pipeline can be timed.
-        vframe_ = av_frame_alloc();
-        pkt_ = av_packet_alloc();
-        if (!vframe_ || !pkt_) throw std::bad_alloc();
-        vframe_->format = AV_PIX_FMT_YUV420P;
-        vframe_->width = s_.width;
-        vframe_->height = s_.height;
-        vframe_->colorspace = s_.colorSpace;
-        vframe_->color_range = s_.colorRange;
-        if (av_frame_get_buffer(vframe_, 0) < 0) throw std::bad_alloc();
-        return;
+    if (!s_.frameTime) {
+        s_.timeBase = av_inv_q(s_.frameRate);
+        s_.frameTime = [](int64_t k) { return k; };
     }
+    try {
+        open();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+MediaWriter::~MediaWriter() { close(); }
+
+void MediaWriter::close() {
+    if (fmt_ && fmt_->pb && !(fmt_->oformat->flags & AVFMT_NOFILE)) avio_closep(&fmt_->pb);
+    avformat_free_context(fmt_);
+    fmt_ = nullptr;
+    avcodec_free_context(&venc_);
+    avcodec_free_context(&aenc_);
+    av_frame_free(&vframe_);
+    av_frame_free(&aframe_);
+    av_packet_free(&pkt_);
+    if (fifo_) av_audio_fifo_free(fifo_);
+    fifo_ = nullptr;
+}
+
+namespace {
+
+// The colour description written: the settings', with open fields filled as
+// the size suggests (BT.709 for HD, BT.601 below) and limited range.
+ColourDescription OutputColour(const ColourDescription &in, int width, int height) {
+    ColourDescription c = in;
+    const bool matrixOpen = c.matrix == AVCOL_SPC_UNSPECIFIED || c.matrix == AVCOL_SPC_RESERVED ||
+                            c.matrix == AVCOL_SPC_RGB;
+    if (matrixOpen) c.matrix = DefaultColorSpace(width, height);
+    const bool hd = c.matrix == AVCOL_SPC_BT709;
+    if (c.primaries == AVCOL_PRI_UNSPECIFIED || c.primaries == AVCOL_PRI_RESERVED)
+        c.primaries = hd ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    if (c.transfer == AVCOL_TRC_UNSPECIFIED || c.transfer == AVCOL_TRC_RESERVED)
+        c.transfer = hd ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    if (c.range != AVCOL_RANGE_JPEG) c.range = AVCOL_RANGE_MPEG;
+    return c;
+}
+
+}  // namespace
+
+int64_t MediaWriter::timeOf(int64_t k) const { return s_.frameTime(k); }
+
+void MediaWriter::open() {
+    int err = 0;
+    const ColourDescription colour = OutputColour(s_.colour, s_.width, s_.height);
+    // Interlaced 4:2:0 needs a whole number of chroma rows in each field: a
+    // height that is not a multiple of 4 (only ever a resized picture, whose
+    // fields are mixed anyway) is encoded progressive.
+    const bool interlaced =
+        s_.fieldOrder != AV_FIELD_PROGRESSIVE && s_.fieldOrder != AV_FIELD_UNKNOWN && s_.height % 4 == 0;
+    vframe_ = av_frame_alloc();
+    pkt_ = av_packet_alloc();
+    if (!vframe_ || !pkt_) throw std::bad_alloc();
+    vframe_->format = AV_PIX_FMT_YUV420P;
+    vframe_->width = s_.width;
+    vframe_->height = s_.height;
+    vframe_->colorspace = colour.matrix;
+    vframe_->color_range = colour.range;
+    vframe_->color_primaries = colour.primaries;
+    vframe_->color_trc = colour.transfer;
+    vframe_->interlaced_frame = interlaced;
+    vframe_->top_field_first = s_.fieldOrder == AV_FIELD_TT || s_.fieldOrder == AV_FIELD_BT;
+    if (av_frame_get_buffer(vframe_, 0) < 0) throw std::bad_alloc();
+    // *.null: nothing is encoded or written; frames are only converted to the
+    // encoder's format, so that the rest of the pipeline can be timed.
+    if (s_.container == "null") return;
+
     err = avformat_alloc_output_context2(&fmt_, nullptr, s_.container.c_str(), s_.path.c_str());
     if (err < 0 || !fmt_) throw HostError(kExitUsage, "unknown output container " + s_.container);
 
@@ -69,25 +142,30 @@ MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert
     venc_->width = s_.width;
     venc_->height = s_.height;
     venc_->pix_fmt = AV_PIX_FMT_YUV420P;
-    venc_->time_base = av_inv_q(s_.frameRate);
+    venc_->time_base = s_.timeBase;
     venc_->framerate = s_.frameRate;
-    venc_->sample_aspect_ratio = AVRational{1, 1};
-    venc_->colorspace = s_.colorSpace != AVCOL_SPC_UNSPECIFIED ? s_.colorSpace : DefaultColorSpace(s_.width, s_.height);
-    if (venc_->colorspace == AVCOL_SPC_BT709 || venc_->colorspace == AVCOL_SPC_SMPTE170M) {
-        venc_->color_primaries = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
-        venc_->color_trc = venc_->colorspace == AVCOL_SPC_BT709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
-    }
-    venc_->color_range = s_.colorRange == AVCOL_RANGE_JPEG ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    venc_->sample_aspect_ratio = s_.pixelAspect;
+    venc_->colorspace = colour.matrix;
+    venc_->color_primaries = colour.primaries;
+    venc_->color_trc = colour.transfer;
+    venc_->color_range = colour.range;
+    venc_->field_order = interlaced ? s_.fieldOrder : AV_FIELD_PROGRESSIVE;
+    if (interlaced) venc_->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     venc_->thread_count = 0;
     if (s_.keyInterval > 0) venc_->gop_size = s_.keyInterval;
     if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) venc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(venc_->priv_data, "preset", s_.preset.c_str(), 0);
     av_opt_set_double(venc_->priv_data, "crf", s_.crf, 0);
-    if ((err = avcodec_open2(venc_, x264, nullptr)) < 0)
-        throw HostError(kExitUsage, "the H.264 encoder refused the settings: " + AvErrorText(err));
+    // The settings were checked up front: an encoder that will not start
+    // lacks memory or threads.
+    if ((err = avcodec_open2(venc_, x264, nullptr)) < 0) {
+        if (err == AVERROR(ENOMEM)) throw std::bad_alloc();
+        throw HostError(kExitRenderFailed, "the H.264 encoder cannot start: " + AvErrorText(err));
+    }
     avcodec_parameters_from_context(vst_->codecpar, venc_);
     vst_->time_base = venc_->time_base;
     vst_->avg_frame_rate = s_.frameRate;
+    vst_->sample_aspect_ratio = s_.pixelAspect;
 
     if (s_.audio) {
         // AAC where the container trims its priming and padding (MP4,
@@ -114,36 +192,13 @@ MediaWriter::MediaWriter(const WriterSettings &settings) : s_(settings), convert
         if (!fifo_ || !aframe_) throw std::bad_alloc();
     }
 
-    vframe_ = av_frame_alloc();
-    pkt_ = av_packet_alloc();
-    if (!vframe_ || !pkt_) throw std::bad_alloc();
-    vframe_->format = venc_->pix_fmt;
-    vframe_->width = s_.width;
-    vframe_->height = s_.height;
-    vframe_->colorspace = venc_->colorspace;
-    vframe_->color_range = venc_->color_range;
-    if (av_frame_get_buffer(vframe_, 0) < 0) throw std::bad_alloc();
-
-    if (!(fmt_->oformat->flags & AVFMT_NOFILE)) {
-        err = avio_open(&fmt_->pb, s_.path.c_str(), AVIO_FLAG_WRITE);
-        if (err < 0) {
-            if (IsSpaceError(err)) throw HostError(kExitOutput, "the disk is full: cannot write the output");
-            throw HostError(kExitOutput, "cannot write the output in its folder: " + AvErrorText(err));
-        }
+    err = avio_open(&fmt_->pb, s_.path.c_str(), AVIO_FLAG_WRITE);
+    if (err < 0) {
+        if (IsSpaceError(err)) throw HostError(kExitOutput, "the disk is full: cannot write the output");
+        throw HostError(kExitOutput, "cannot write the output in its folder: " + AvErrorText(err));
     }
     if ((err = avformat_write_header(fmt_, nullptr)) < 0) fail(err, "cannot start the output");
     headerWritten_ = true;
-}
-
-MediaWriter::~MediaWriter() {
-    if (fmt_ && fmt_->pb && !(fmt_->oformat->flags & AVFMT_NOFILE)) avio_closep(&fmt_->pb);
-    avformat_free_context(fmt_);
-    avcodec_free_context(&venc_);
-    avcodec_free_context(&aenc_);
-    av_frame_free(&vframe_);
-    av_frame_free(&aframe_);
-    av_packet_free(&pkt_);
-    if (fifo_) av_audio_fifo_free(fifo_);
 }
 
 void MediaWriter::encode(AVCodecContext *ctx, AVStream *st, AVFrame *frame) {
@@ -153,8 +208,14 @@ void MediaWriter::encode(AVCodecContext *ctx, AVStream *st, AVFrame *frame) {
         err = avcodec_receive_packet(ctx, pkt_);
         if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
         if (err < 0) fail(err, "encoding failed");
-        // libx264 leaves packet durations empty; every video packet is one frame.
-        if (ctx == venc_ && pkt_->duration <= 0) pkt_->duration = 1;
+        // libx264 leaves packet durations empty: each frame lasts until the next.
+        if (ctx == venc_) {
+            const auto it = durations_.find(pkt_->pts);
+            if (it != durations_.end()) {
+                if (pkt_->duration <= 0) pkt_->duration = it->second;
+                durations_.erase(it);
+            }
+        }
         av_packet_rescale_ts(pkt_, ctx->time_base, st->time_base);
         pkt_->stream_index = st->index;
         err = av_interleaved_write_frame(fmt_, pkt_);
@@ -174,8 +235,11 @@ void MediaWriter::takeVideo(const uint8_t *argb, long rowBytes) {
 }
 
 void MediaWriter::encodeVideo() {
-    vframe_->pts = videoPts_++;
-    if (venc_) encode(venc_, vst_, vframe_);
+    const int64_t k = videoFrames_++;
+    vframe_->pts = timeOf(k);
+    if (!venc_) return;
+    durations_[vframe_->pts] = std::max<int64_t>(1, timeOf(k + 1) - vframe_->pts);
+    encode(venc_, vst_, vframe_);
 }
 
 void MediaWriter::writeAudio(const AudioChunk &chunk) {

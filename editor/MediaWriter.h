@@ -1,8 +1,10 @@
 // MediaWriter.h: the encoder and muxer of the host's output. Video is H.264
 // (libx264, yuv420p, constant quality), sound AAC (FLAC in Matroska), in the
-// container that the
-// output's extension names. Frames are written in order, one frame of sound
-// per frame of picture, so the sound is exactly as long as the video.
+// single-file container that the output's extension names. Frames are
+// written in order, each at the time the settings give it, one frame of
+// sound per frame of picture, so the sound is exactly as long as the video.
+// The pixel aspect ratio, field order and colour description of the settings
+// are written into the stream.
 //
 // The writer owns its FFmpeg contexts and the file it writes; the caller owns
 // the buffers it hands in. One thread uses a writer at a time.
@@ -11,6 +13,8 @@
 
 #include "ClipSource.h"
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -25,16 +29,23 @@ namespace qvhost {
 
 class FromArgb;
 
+// The largest width or height the H.264 encoder takes.
+constexpr int kMaxEncodedSide = 16384;
+
 struct WriterSettings {
     std::string path;       // the file written (the caller's temporary name)
     std::string container;  // FFmpeg muxer name, see ContainerFor
     int width = 0;          // even
     int height = 0;         // even
-    AVRational frameRate{30, 1};
-    // The picture's colour matrix and range (the input's); unspecified: the
-    // one the size implies (see DefaultColorSpace), limited range.
-    AVColorSpace colorSpace = AVCOL_SPC_UNSPECIFIED;
-    AVColorRange colorRange = AVCOL_RANGE_MPEG;
+    AVRational frameRate{30, 1};  // nominal; the encoder's rate control uses it
+    // When frame k starts, in timeBase, counted from frame 0; asked for k up
+    // to the number of frames (the end of the last one). Called on the
+    // writer's thread. Unset: frame k starts at k / frameRate.
+    std::function<int64_t(int64_t)> frameTime;
+    AVRational timeBase{0, 1};
+    AVRational pixelAspect{1, 1};
+    AVFieldOrder fieldOrder = AV_FIELD_PROGRESSIVE;
+    ColourDescription colour;  // open fields: BT.709 for HD, BT.601 below, limited range
     int crf = 18;
     std::string preset = "medium";
     int keyInterval = 0;    // frames between key frames; 0: the encoder's default
@@ -43,14 +54,18 @@ struct WriterSettings {
     int channels = 2;
 };
 
-// The muxer that the extension of `name` asks for. Throws HostError
-// (kExitUsage) when there is none, or when it cannot hold H.264 and AAC.
+// The muxer that the extension of `name` asks for: MP4 (.mp4, .m4v), QuickTime
+// (.mov) or Matroska (.mkv), or "null" for *.null. Throws HostError
+// (kExitUsage) for anything else: no container, one that cannot hold H.264,
+// or one that writes files beside the output (playlists, segments, image
+// sequences).
 std::string ContainerFor(const std::string &name);
 
 class MediaWriter {
 public:
     // Opens the file and the encoders. Throws HostError (kExitOutput) when the
-    // file cannot be created.
+    // file cannot be created, (kExitRenderFailed) when an encoder cannot
+    // start, std::bad_alloc when memory runs out; nothing is kept open then.
     explicit MediaWriter(const WriterSettings &settings);
     ~MediaWriter();
     MediaWriter(const MediaWriter &) = delete;
@@ -69,6 +84,9 @@ public:
     void finish();
 
 private:
+    void open();
+    void close();
+    int64_t timeOf(int64_t k) const;
     void encode(AVCodecContext *ctx, AVStream *st, AVFrame *frame);
     void drainAudio(bool all);
     [[noreturn]] void fail(int err, const char *what);
@@ -84,7 +102,8 @@ private:
     AVPacket *pkt_ = nullptr;
     AVAudioFifo *fifo_ = nullptr;
     std::unique_ptr<FromArgb> convert_;
-    int64_t videoPts_ = 0;
+    int64_t videoFrames_ = 0;
+    std::map<int64_t, int64_t> durations_;  // of frames in the encoder, by time
     int64_t audioPts_ = 0;
     bool headerWritten_ = false;
     bool finished_ = false;

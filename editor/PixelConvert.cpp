@@ -62,15 +62,6 @@ bool IsYuv(int format) {
 
 }  // namespace
 
-DeclaredColour DeclaredColourOf(const AVFrame *f) {
-    DeclaredColour c;
-    if (!f || !IsYuv(f->format)) return c;
-    YuvMatrix known;
-    if (YuvMatrixFor(f->colorspace, false, &known)) c.space = f->colorspace;
-    if (IsFullRange(f)) c.range = AVCOL_RANGE_JPEG;
-    return c;
-}
-
 ToArgb::~ToArgb() { sws_freeContext(ctx_); }
 
 void ToArgb::convert(const AVFrame *src, int width, int height, bool highQuality, uint8_t *dst, long rowBytes) {

@@ -26,17 +26,6 @@ namespace qvhost {
 // BT.709 for HD sizes (720 rows or more, or wider than 1024), BT.601 below.
 AVColorSpace DefaultColorSpace(int width, int height);
 
-// The colour matrix and range a decoded picture declares, as an output that
-// keeps them is tagged and converted: the matrix when it is one the
-// converters know (unspecified otherwise: the output then takes the one its
-// size implies); full range for full-range Y'CbCr (declared, or a "J"
-// format), limited otherwise.
-struct DeclaredColour {
-    AVColorSpace space = AVCOL_SPC_UNSPECIFIED;
-    AVColorRange range = AVCOL_RANGE_MPEG;
-};
-DeclaredColour DeclaredColourOf(const AVFrame *frame);
-
 class ToArgb {
 public:
     ToArgb() = default;

@@ -4,6 +4,8 @@
 #include "HostError.h"
 #include "OutputFile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,13 +47,16 @@ const char kUsage[] =
     "  --start N               first frame of the clip (default 0)\n"
     "  --frames N              number of frames (default: to the end)\n"
     "  --size WxH              output frame size (default: the clip's); at most\n"
-    "                          4095x32767, the largest the plug-in's records hold\n"
+    "                          4095x16384 for render (the plug-in's records hold\n"
+    "                          4095 columns, the H.264 encoder 16384 rows) and\n"
+    "                          4095x32767 for still\n"
     "  --fade-in N             fade-in length in frames (default 0)\n"
     "  --fade-out N            fade-out length in frames (default 0)\n"
     "  --sliders A,B,C         the host's three slider values (default 0.5,0.5,0.5)\n"
     "  --proxy                 quick low-quality render, no sound mixed\n"
     "  --crf N                 H.264 constant quality, 0 (lossless) to 51 (default 18)\n"
-    "  --preset NAME           x264 speed preset, ultrafast .. veryslow (default medium)\n"
+    "  --preset NAME           x264 speed preset: ultrafast, superfast, veryfast,\n"
+    "                          faster, fast, medium (default), slow, slower, veryslow\n"
     "  --thumb-offset N        still: the frame shown, counted from --start (default 0)\n"
     "  --demo                  render: use the demo clip even though OUT exists\n"
     "\n"
@@ -63,22 +68,35 @@ const char kUsage[] =
     "                          a line, e.g. 'set Sldr 1 120' then 'click \"ok  \" 1'\n"
     "                          (see platform/toolbox/HeadlessScripts.md)\n"
     "\n"
-    "The output's extension chooses the container: .mp4, .mov (H.264 video, AAC\n"
-    "sound) or .mkv (H.264, FLAC). It is written to a temporary file in the same\n"
-    "folder and renamed when complete; an existing output is replaced. An output\n"
-    "named *.null is rendered and converted but not written (for timing).\n"
+    "The output's extension chooses the container: .mp4 or .m4v, .mov (H.264\n"
+    "video, AAC sound) or .mkv (H.264, FLAC); containers that write more than\n"
+    "one file (playlists, segments, image sequences) are refused. The output is\n"
+    "written to a hidden temporary file in the same folder and renamed when\n"
+    "complete; an existing output is replaced and keeps its permissions. What\n"
+    "an interrupted render left behind is removed by the next render of the same\n"
+    "output. An output named *.null is rendered and converted but not written\n"
+    "(for timing).\n"
+    "\n"
+    "Frames: frame N is the N-th picture of IN in display order, and keeps its\n"
+    "time in OUT, so a clip of variable frame rate stays as it was; its sound is\n"
+    "IN's sound from that frame's time to the next one's. A rotation IN declares\n"
+    "is applied (the plug-in sees the picture upright); its pixel aspect ratio,\n"
+    "field order and colour description are written to OUT. A frame that cannot\n"
+    "be decoded (a damaged file) shows the nearest picture that can, with a\n"
+    "warning that says how many.\n"
     "\n"
     "Exit status:\n"
     "  0    success\n"
-    "  1    the render failed (decoding, the plug-in answered an error, encoding),\n"
-    "       or a settings script did not play as written\n"
+    "  1    the render failed (decoding, the plug-in answered an error, encoding,\n"
+    "       out of memory), or a settings script did not play as written\n"
     "  2    bad command line\n"
-    "  3    the input cannot be used (missing, not a video, no video stream,\n"
-    "       undecodable, no frames)\n"
+    "  3    the input cannot be used (missing, not a regular file, not a video,\n"
+    "       no video stream, undecodable, no frames)\n"
     "  4    the output cannot be written (missing or read-only folder, disk full,\n"
-    "       it would overwrite the input)\n"
+    "       it would overwrite the input; for info: standard output)\n"
     "  5    the plug-in cannot be loaded (missing bundle, no entry point main)\n"
-    "  130  interrupted (SIGINT), 143 terminated (SIGTERM)\n";
+    "  128+N  stopped by signal N: 129 SIGHUP, 130 SIGINT, 131 SIGQUIT, 143 SIGTERM;\n"
+    "       the first asks the render to stop, a second one ends it at once\n";
 
 [[noreturn]] void UsageError(const std::string &message) {
     throw HostError(kExitUsage, message + " (see quelvane-host --help)");
@@ -168,6 +186,11 @@ Parsed Parse(int argc, char **argv) {
             o.crf = static_cast<int>(ParseInt(a, need(), 0, 51));
         } else if (a == "--preset") {
             o.preset = need();
+            static const char *const kPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                                   "medium",    "slow",      "slower",   "veryslow", "placebo"};
+            if (std::find(std::begin(kPresets), std::end(kPresets), o.preset) == std::end(kPresets))
+                UsageError("--preset wants ultrafast, superfast, veryfast, faster, fast, medium, slow, slower or "
+                           "veryslow, not '" + o.preset + "'");
         } else if (a == "--thumb-offset") {
             o.thumbOffset = static_cast<int32_t>(ParseInt(a, need(), 0, INT32_MAX));
         } else if (a == "--frame") {
@@ -223,25 +246,38 @@ void Run(Parsed &p) {
         RunStill(o);
 }
 
+// Ends with a failure: its message and status, or the interruption that
+// caused it when the user asked the program to stop.
+int Failed(int status, const char *message) {
+    if (const int sig = StopRequested()) {
+        std::fprintf(stderr, "quelvane-host: interrupted\n");
+        return 128 + sig;
+    }
+    std::fprintf(stderr, "quelvane-host: %s\n", message);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-    av_log_set_level(AV_LOG_ERROR);
+    // Every problem is reported in one line of our own (damage as a count):
+    // FFmpeg's own messages about it would only bury that line.
+    av_log_set_level(AV_LOG_FATAL);
     InstallStopHandlers();
     try {
         Parsed p = Parse(argc, argv);
         Run(p);
+        // What was printed must have arrived (info > /dev/full fails).
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            throw HostError(kExitOutput, std::string("cannot write the standard output: ") + std::strerror(errno));
         if (!p.options.quiet && (p.command == "render" || p.command == "still"))
             std::fprintf(stderr, "quelvane-host: wrote %s\n", p.options.output.c_str());
         return kExitOK;
     } catch (const HostError &e) {
-        std::fprintf(stderr, "quelvane-host: %s\n", e.what());
-        return e.status();
+        return Failed(e.status(), e.what());
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "quelvane-host: out of memory\n");
-        return kExitRenderFailed;
+        return Failed(kExitRenderFailed, "out of memory");
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "quelvane-host: %s\n", e.what());
-        return kExitRenderFailed;
+        return Failed(kExitRenderFailed, e.what());
     }
 }

@@ -434,7 +434,8 @@ OSErr ErrnoToOSErr(int err) {
 }
 
 OSErr ReadWholeFile(const std::string &path, std::string &bytes, size_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a FIFO opens at once, and is refused below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return ErrnoToOSErr(errno);
     struct stat st;
     if (::fstat(fd, &st) != 0) {
@@ -611,18 +612,27 @@ OSErr FSpOpenDF(const FSSpec *fss, SInt8 permission, SInt16 *refNum) {
         OSErr err = PathOfSpec(*fss, path);
         if (err != noErr) return err;
         if (IsDirectory(path)) return notAFileErr;
+        // Opened without waiting (a FIFO would wait for its other end), and
+        // only regular files are data forks.
+        constexpr int kFlags = O_NONBLOCK | O_CLOEXEC;
         int fd;
         switch (permission) {
-        case fsRdPerm: fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); break;
-        case fsWrPerm: fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC); break;
-        case fsRdWrPerm: fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC); break;
+        case fsRdPerm: fd = ::open(path.c_str(), O_RDONLY | kFlags); break;
+        case fsWrPerm: fd = ::open(path.c_str(), O_WRONLY | kFlags); break;
+        case fsRdWrPerm: fd = ::open(path.c_str(), O_RDWR | kFlags); break;
         case fsCurPerm:
-            fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-            if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            fd = ::open(path.c_str(), O_RDWR | kFlags);
+            if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(path.c_str(), O_RDONLY | kFlags);
             break;
         default: return paramErr;
         }
-        if (fd < 0) return ErrnoToOSErr(errno);
+        if (fd < 0) return errno == ENXIO ? OSErr(ioErr) : ErrnoToOSErr(errno);
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return ioErr;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         SInt16 n = ReserveRefNum();
         if (n == 0) {
             ::close(fd);

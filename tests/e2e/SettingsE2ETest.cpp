@@ -25,9 +25,7 @@ protected:
     static void SetUpTestSuite()
     {
         clips_ = new TempDir();
-        qvtest::MarkedClip c;
-        c.frames = 40;
-        qvtest::WriteMarkedClip(clips_->file("marked.mp4"), c);
+        qvtest::MakeClip(clips_->file("marked.mp4"), {.size = "320x240", .frames = 40});
     }
     static void TearDownTestSuite()
     {

@@ -1,24 +1,42 @@
 // Marked clips for the host program's tests.
 #include "MediaFixtures.h"
 
-#include "ClipSource.h"
-#include "MediaWriter.h"
-
-#include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/wait.h>
 
-extern "C" {
-#include <libavutil/log.h>
-}
+extern char **environ;
 
 namespace qvtest {
 
-namespace {
-// Encoder chatter would bury the test output.
-const int kQuiet = (av_log_set_level(AV_LOG_FATAL), 0);
-}  // namespace
+void MakeClip(const std::string &path, const ClipRecipe &c) {
+    std::string video = "color=c=" + std::string(c.grey ? c.grey : "black") + ":size=" + c.size + ":rate=" + c.rate +
+                        ",format=yuv420p";
+    if (!c.grey) video += R"(,geq=lum='if(bitand(N\,pow(2\,floor(Y*10/H)))\,235\,20)':cb=128:cr=128)";
+    if (!c.filter.empty()) video += "," + c.filter;
+    std::vector<std::string> args{"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", video, "-f", "lavfi",
+                                  "-i", "aevalsrc='if(between(t,0.6,0.9),0.5*sin(2*PI*1000*t),0)':s=48000:d=5",
+                                  "-frames:v", std::to_string(c.frames)};
+    args.insert(args.end(), c.codecs.begin(), c.codecs.end());
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    args.push_back(path);
+    std::vector<char *> argv;
+    for (auto &a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = -1;
+    int status = -1;
+    const bool ran = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ) == 0 &&
+                     waitpid(pid, &status, 0) == pid;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!ran || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("ffmpeg could not make " + path);
+}
 
 void PaintMarks(uint8_t *pixels, long rowBytes, int width, int height, int n) {
     for (int y = 0; y < height; ++y) {
@@ -42,41 +60,6 @@ int ReadMarks(const uint8_t *pixels, long rowBytes, int width, int height) {
         if (grey >= 165) n |= 1 << band;
     }
     return n;
-}
-
-void WriteMarkedClip(const std::string &path, const MarkedClip &clip) {
-    qvhost::WriterSettings ws;
-    ws.path = path;
-    ws.container = qvhost::ContainerFor(path);
-    ws.width = clip.width;
-    ws.height = clip.height;
-    ws.frameRate = AVRational{clip.fps, 1};
-    ws.crf = clip.crf;
-    ws.preset = "ultrafast";
-    ws.keyInterval = clip.keyInterval;
-    ws.audio = clip.audio;
-    ws.sampleRate = clip.sampleRate;
-    ws.channels = 2;
-    qvhost::MediaWriter writer(ws);
-    const long rowBytes = 4L * clip.width;
-    std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * clip.height);
-    for (size_t i = 0; clip.grey >= 0 && i < pixels.size(); i += 4)
-        pixels[i] = 255, pixels[i + 1] = pixels[i + 2] = pixels[i + 3] = static_cast<uint8_t>(clip.grey);
-    for (int n = 0; n < clip.frames; ++n) {
-        if (clip.grey < 0) PaintMarks(pixels.data(), rowBytes, clip.width, clip.height, n);
-        writer.writeVideo(pixels.data(), rowBytes);
-        if (clip.audio) {
-            const int64_t a = qvhost::AudioFrameStart(n, ws.frameRate, clip.sampleRate);
-            const int64_t b = qvhost::AudioFrameStart(n + 1, ws.frameRate, clip.sampleRate);
-            qvhost::AudioChunk chunk;
-            chunk.resize(2, static_cast<int>(b - a));
-            for (int64_t i = a; i < b; ++i)
-                for (auto &plane : chunk.planes)
-                    plane[i - a] = static_cast<float>(kMarkToneLevel * std::sin(2 * M_PI * kMarkToneHz * i / clip.sampleRate));
-            writer.writeAudio(chunk);
-        }
-    }
-    writer.finish();
 }
 
 TempDir::TempDir() {

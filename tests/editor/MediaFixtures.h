@@ -1,7 +1,9 @@
-// MediaFixtures.h: clips for the host program's tests. A marked clip carries
-// its frame number in every picture (ten horizontal bands, black or white
-// for the bits of the number) and a 1 kHz tone at half scale, so that a test
-// can tell exactly which frame and which sound it got back.
+// MediaFixtures.h: clips for the host program's tests, made by ffmpeg (so
+// that no test reads back what the host's own writer made). A marked clip
+// carries its frame number in every picture (ten horizontal bands, grey 20 or
+// 235 for the bits of the number) and, in its sound, a 1 kHz burst from 0.6 s
+// to 0.9 s in silence, so that a test can tell exactly which frame and which
+// sound it got back.
 #ifndef QUELVANE_TESTS_MEDIAFIXTURES_H
 #define QUELVANE_TESTS_MEDIAFIXTURES_H
 
@@ -12,23 +14,20 @@
 namespace qvtest {
 
 constexpr int kMarkBands = 10;
-constexpr double kMarkToneHz = 1000.0;
-constexpr double kMarkToneLevel = 0.5;
 
-struct MarkedClip {
-    int width = 320;
-    int height = 240;
-    int fps = 30;
-    int frames = 120;
-    int keyInterval = 24;
-    bool audio = true;
-    int sampleRate = 48000;
-    int crf = 18;
-    int grey = -1;  // 0..255: every picture this grey instead of the marks
+struct ClipRecipe {
+    std::string size = "160x120";
+    std::string rate = "30";
+    int frames = 60;
+    std::string filter{};  // ffmpeg filters after the marks
+    std::vector<std::string> codecs{"-c:v", "libx264", "-preset", "ultrafast", "-g", "24", "-c:a", "aac"};
+    std::vector<std::string> extra{};  // more output options
+    const char *grey = nullptr;        // one colour all over instead of the marks
 };
 
-// Writes a marked clip (or a grey one) with the host's own writer (H.264, AAC).
-void WriteMarkedClip(const std::string &path, const MarkedClip &clip);
+// Makes a marked clip at `path` (its extension names the container). Throws
+// std::runtime_error when ffmpeg fails.
+void MakeClip(const std::string &path, const ClipRecipe &recipe);
 
 // Fills an A, R, G, B buffer with the marks of frame n.
 void PaintMarks(uint8_t *pixels, long rowBytes, int width, int height, int n);

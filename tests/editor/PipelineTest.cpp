@@ -1,18 +1,14 @@
-// The read-ahead reader and the output file. (The encoder queue writes every
-// frame of the host test's renders, a full disk included.)
+// The read-ahead reader. (The encoder queue and the output file serve every
+// render of the host's end-to-end test, a full disk and signals included.)
 #include "HostError.h"
 #include "MediaFixtures.h"
-#include "OutputFile.h"
 #include "Pipeline.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 using namespace qvhost;
-using qvtest::TempDir;
 
 namespace {
 
@@ -51,6 +47,7 @@ public:
         info_.channels = 1;
     }
     const ClipInfo &info() const override { return info_; }
+    int64_t frameTime(int64_t n) const override { return n; }
     void readVideo(int64_t n, int w, int h, bool, uint8_t *px, long rb) override {
         ++reads;
         if (n == failAt) throw HostError(kExitRenderFailed, "damaged frame " + std::to_string(n));
@@ -139,46 +136,6 @@ TEST(FrameReader, AFailedFrameIsReportedAndTheNextOneStillComes) {
     FrameReader::Slot *s = reader.acquire(4, 64, 40, true);
     EXPECT_EQ(Marks(s), 4);
     reader.release(s);
-}
-
-TEST(OutputFile, NothingUnderTheNameUntilCommitted) {
-    TempDir dir;
-    const std::string out = dir.file("out.mp4");
-    {
-        OutputFile f(out);
-        EXPECT_TRUE(std::filesystem::exists(f.tempPath()));
-        EXPECT_EQ(std::filesystem::path(f.tempPath()).parent_path(), std::filesystem::path(dir.path()));
-        EXPECT_FALSE(std::filesystem::exists(out));
-    }
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "an abandoned output leaves nothing";
-    std::ofstream(out) << "previous";
-    {
-        OutputFile f(out);
-        std::ofstream(f.tempPath()) << "new";
-        f.commit();
-    }
-    std::ifstream in(out);
-    std::string text;
-    in >> text;
-    EXPECT_EQ(text, "new");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(OutputFile, RefusesFoldersItCannotWriteAndTheInput) {
-    TempDir dir;
-    // Missing and unwritable folders are the host test's refusals; a folder
-    // given as the output is refused here.
-    try {
-        OutputFile f(dir.path());
-        ADD_FAILURE() << "a folder accepted as the output";
-    } catch (const HostError &e) {
-        EXPECT_EQ(e.status(), kExitOutput) << e.what();
-    }
-    std::ofstream(dir.file("in.mp4")) << "x";
-    std::filesystem::create_hard_link(dir.file("in.mp4"), dir.file("link.mp4"));
-    EXPECT_THROW(CheckNotSameFile(dir.file("in.mp4"), dir.file("link.mp4")), HostError);
-    EXPECT_THROW(CheckNotSameFile(dir.file("in.mp4"), dir.path() + "/./in.mp4"), HostError);
-    EXPECT_NO_THROW(CheckNotSameFile(dir.file("in.mp4"), dir.file("other.mp4")));
 }
 
 }  // namespace
