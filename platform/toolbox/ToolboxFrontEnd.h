@@ -73,7 +73,10 @@ QV_API QVFrontEndKind QVToolboxGetFrontEnd(void);
 
 /* Loads a script (replacing one loaded before) and selects the headless
    front end. paramErr with the reason and line in outError when a line
-   cannot be understood; nothing is loaded then. */
+   cannot be understood; nothing is loaded then. A script file must be a
+   regular file of at most kQVMaxScriptBytes (paramErr otherwise; fnfErr
+   when it cannot be opened). */
+enum { kQVMaxScriptBytes = 1 << 20 };
 QV_API OSStatus QVToolboxLoadScript(const char *inText, size_t inLength, char *outError, size_t outErrorSize);
 QV_API OSStatus QVToolboxLoadScriptFile(const char *inPath, char *outError, size_t outErrorSize);
 QV_API void QVToolboxClearScript(void);
