@@ -220,6 +220,11 @@ public:
     void runModalLoop(ModalFrame &frame) override
     {
         while (!frame.quit) {
+            if (InterruptSignal()) {
+                CancelForInterrupt();
+                frame.quit = true;
+                break;
+            }
             if (gScript.actions.empty()) {
                 WindowRef w = frame.window;
                 if (!frame.windowGone && IsLiveWindow(w)) {

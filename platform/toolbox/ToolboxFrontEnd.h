@@ -103,6 +103,17 @@ QV_API OSStatus QVToolboxSavePortImage(WindowRef inWindow, const char *inPath);
    action does the same). */
 QV_API void QVToolboxSetKeyModifiers(UInt32 inModifiers);
 
+/* Makes the given signals (SIGINT, SIGTERM, SIGHUP, ...) cancel the open
+   windows: from the moment one arrives, every modal loop that waits is
+   ended as the window's cancel button (or the cancel command) ends it, the
+   innermost first, and loops that start later end at once. The handler that
+   was installed for the signal before is still called after ours (unless it
+   was the default action or ignoring). Stays in force for the process.
+   paramErr for a signal that cannot be caught. */
+QV_API OSStatus QVToolboxCancelOnSignals(const int *inSignals, size_t inCount);
+/* The first of those signals that arrived, or 0. */
+QV_API int QVToolboxInterruptSignal(void);
+
 QV_EXTERN_C_END
 
 #endif /* QUELVANE_TOOLBOXFRONTEND_H */
