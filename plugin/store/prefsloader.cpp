@@ -96,11 +96,11 @@ void MakePascal(Str255 out, const char *text) {
 }
 
 // The FSSpec of the preferences file; false when the Preferences
-// folder is missing or the file does not exist.
-Boolean GetPrefsSpec(FSSpec &fss, OSErr &fileErr) {
+// folder is missing (and not to be created) or the file does not exist.
+Boolean GetPrefsSpec(FSSpec &fss, OSErr &fileErr, Boolean createFolder = kDontCreateFolder) {
     SInt16 vRefNum = 0;
     SInt32 dirID = 0;
-    if (FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRefNum, &dirID) != noErr)
+    if (FindFolder(kOnSystemDisk, kPreferencesFolderType, createFolder, &vRefNum, &dirID) != noErr)
         return false;
     char name[64];
     std::strcpy(name, cProductCode);
@@ -173,7 +173,9 @@ Boolean Save2Config(PluginDataRec *theConfig, Handle theSave) {
 Boolean MakeSurePrefsFileExists() {
     FSSpec fss;
     OSErr fileErr = noErr;
-    if (!GetPrefsSpec(fss, fileErr)) return false;
+    // A new account may have no preferences folder yet: it is made, for the
+    // user alone (mode 0700).
+    if (!GetPrefsSpec(fss, fileErr, kCreateFolder)) return false;
     if (fileErr == noErr) return true;
     FSpCreateResFile(&fss, cPrefsCreator, cPrefsType, smSystemScript);
     return ResError() == noErr || ResError() == dupFNErr;

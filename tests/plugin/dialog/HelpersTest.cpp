@@ -339,11 +339,12 @@ TEST_F(Panel, EditedRectangleIsFittedInThePreviewsPixels)
     const Rect wide{20, 10, 120, 210};
     Rect r = wide;
     config->KeepProps = true;
-    KeepImageProps(r);
+    const Rect frame{0, 0, 240, 360};
+    KeepImageProps(r, frame);
     EXPECT_TRUE(r.right == 210 && r.bottom == 120);
     config->KeepProps = false;
     config->TheOriginalImage = MakeImage(400, 300, [](int, int) { return 0u; });
-    KeepImageProps(r);
+    KeepImageProps(r, frame);
     EXPECT_TRUE(r.right == 210 && r.bottom == 120);
 
     // Quantised to the 360 x 240 control's grid: 0.3337 of 360 is pixel 120.

@@ -191,6 +191,7 @@ struct FormatCase {
     SInt16 mediaType;
     const char *window;
     SInt16 width, height;
+    SInt32 shown; // the popup's value
 };
 
 class Formats : public Session, public ::testing::WithParamInterface<FormatCase> {};
@@ -201,6 +202,7 @@ TEST_P(Formats, FormatChoosesTheWindowAndTheFrameSize)
     config->MediaType = c.mediaType;
     probes.Add([&] {
         EXPECT_STREQ(QVGetWindowName(Front()), c.window);
+        EXPECT_EQ(Value("Medi", 1), c.shown);
         // The preview control keeps the proportions of the format's frame.
         const Rect box = GetControlBox(Find(Front(), "Clip", 1));
         const int wid = box.right - box.left, hig = box.bottom - box.top;
@@ -216,9 +218,9 @@ TEST_P(Formats, FormatChoosesTheWindowAndTheFrameSize)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, Formats,
-                         ::testing::Values(FormatCase{1, "configNTSC", 720, 480}, FormatCase{2, "configPAL", 720, 576},
-                                           FormatCase{3, "configHD", 960, 540}, FormatCase{0, "configNTSC", 720, 480},
-                                           FormatCase{7, "configNTSC", 720, 480}));
+                         ::testing::Values(FormatCase{1, "configNTSC", 720, 480, 1}, FormatCase{2, "configPAL", 720, 576, 2},
+                                           FormatCase{3, "configHD", 960, 540, 3}, FormatCase{0, "configNTSC", 720, 480, 1},
+                                           FormatCase{7, "configNTSC", 720, 480, 1}));
 
 TEST_F(Session, FormatChangeReopensTheMatchingWindowAndCancelRestoresTheFormat)
 {
@@ -369,6 +371,8 @@ TEST_P(KeepProportions, ChosenPictureShapesTheRectangleInThePreviewsPixels)
 INSTANTIATE_TEST_SUITE_P(Pictures, KeepProportions,
                          ::testing::Values(PictureCase{400, 300, 240, 160, 240, 180},
                                            PictureCase{300, 400, 240, 160, 120, 160},
+                                           // the kept width would take it past the bottom: the height is kept
+                                           PictureCase{400, 300, 420, 280, 373, 280},
                                            // square: the height is kept
                                            PictureCase{300, 300, 240, 80, 80, 80}));
 
@@ -448,7 +452,7 @@ TEST_F(Session, CommandsChangeTheRecordAsTheyShould)
         std::function<void()> check; // after OK
     } cases[] = {
         // Reset keeps the format and the picture and clears the rest.
-        {"click Rset 1\n",
+        {"click Rset 1\nexpect value Sldr 1 0\nexpect text Lgnd 1 0%\n",
          [&] {
              config->MediaType = 2;
              for (SInt16 &v : config->Sliders)
@@ -512,7 +516,7 @@ TEST_F(Session, CommandsChangeTheRecordAsTheyShould)
              gLaunchAnswer = noErr;
              ASSERT_EQ(alerts.alerts.size(), 1u);
              EXPECT_EQ(alerts.alerts[0].headline, "Internal Notification:");
-             EXPECT_EQ(alerts.alerts[0].description, "LSOpen failed with -10810");
+             EXPECT_EQ(alerts.alerts[0].description, "LSOpen failed with -10810. The manual is " + manual);
              EXPECT_EQ(config->Sliders[0], 10);
          }},
         {"click Help 1\nset Sldr 1 20\n",

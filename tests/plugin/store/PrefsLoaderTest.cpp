@@ -276,14 +276,17 @@ TEST_F(PrefsStore, AFailedSaveLeavesThePreviousSettingsOnDisk) {
     ExpectStoredFieldsEqual(read, second);
 }
 
-TEST_F(PrefsStore, MissingOrPlainFileFoldersAnswerFalse) {
+TEST_F(PrefsStore, PlainFileFolderAnswersFalseAndAMissingOneIsMadeAtStartUp) {
     PluginDataRec c = Sample();
     TempDir::Write(dir / "plainfile", "");
-    for (const char *folder : {"missing", "plainfile"}) {
-        setenv("XDG_CONFIG_HOME", (dir / folder).c_str(), 1);
-        EXPECT_FALSE(MakeSurePrefsFileExists()) << folder;
-        EXPECT_FALSE(ReadConfig(&c)) << folder;
-        EXPECT_FALSE(SaveConfig(&c)) << folder;
-    }
-    EXPECT_FALSE(std::filesystem::exists(dir / "missing")) << "the folder is not created";
+    setenv("XDG_CONFIG_HOME", (dir / "plainfile").c_str(), 1);
+    EXPECT_FALSE(MakeSurePrefsFileExists());
+    EXPECT_FALSE(ReadConfig(&c));
+    EXPECT_FALSE(SaveConfig(&c));
+    setenv("XDG_CONFIG_HOME", (dir / "missing/config").c_str(), 1);
+    EXPECT_FALSE(SaveConfig(&c)) << "only start-up makes the folder";
+    EXPECT_TRUE(MakeSurePrefsFileExists());
+    EXPECT_EQ(std::filesystem::status(dir / "missing/config").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    EXPECT_TRUE(SaveConfig(&c));
 }
