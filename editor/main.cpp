@@ -78,7 +78,7 @@ const char kUsage[] =
     "  4    the output cannot be written (missing or read-only folder, disk full,\n"
     "       it would overwrite the input)\n"
     "  5    the plug-in cannot be loaded (missing bundle, no entry point main)\n"
-    "  130  interrupted (SIGINT), 143 terminated (SIGTERM)\n";
+    "  130  interrupted (SIGINT), 143 terminated (SIGTERM); settings: 129 (SIGHUP)\n";
 
 [[noreturn]] void UsageError(const std::string &message) {
     throw HostError(kExitUsage, message + " (see quelvane-host --help)");
