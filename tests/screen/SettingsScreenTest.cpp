@@ -29,14 +29,13 @@ std::string Bin(const std::string &name)
 // Where the controls are, in window coordinates (bundle/quelvane.nib).
 struct Layout {
     const char *title;
-    Box preview, zoom, legend, reset, step, choose, picture, about, manual;
+    Box preview, zoom;
 };
-const Layout kNTSC{"Quelvane Settings (NTSC)", {16, 16, 480, 320}, {516, 36, 204, 22}, {726, 38, 58, 18},
-                   {192, 384, 80, 24},         {406, 346, 28, 22},  {684, 234, 100, 24}, {516, 234, 160, 90},
-                   {16, 384, 80, 24},          {104, 384, 80, 24}};
-const Layout kHD{"Quelvane Settings (HD)", {16, 16, 512, 288}, {548, 36, 204, 22}, {758, 38, 58, 18},
-                 {192, 352, 80, 24},       {438, 314, 28, 22}, {716, 234, 100, 24}, {548, 234, 160, 90},
-                 {16, 352, 80, 24},        {104, 352, 80, 24}};
+const Layout kNTSC{"Quelvane Settings (NTSC)", {16, 16, 480, 320}, {516, 36, 204, 22}};
+const Layout kHD{"Quelvane Settings (HD)", {16, 16, 512, 288}, {548, 36, 204, 22}};
+// More of the NTSC window.
+const Box kLegend{726, 38, 58, 18}, kStep{406, 346, 28, 22}, kBlend{614, 150, 170, 24}, kKeep{516, 184, 20, 20},
+    kPicture{516, 234, 160, 90}, kAbout{16, 384, 80, 24}, kManual{104, 384, 80, 24}, kReset{192, 384, 80, 24};
 
 // The thumb of a zoom slider (range -500..2000) at value 0.
 int ThumbX(const Box &slider)
@@ -161,21 +160,22 @@ TEST_F(SettingsOnScreen, PreviewAndPictureFollowEveryChangeAndReturnKeeps)
     const Layout &l = kNTSC;
     const XWindow w = Open(l);
     ASSERT_NE(w, 0u) << program.err();
-    const Capture opened = screen_->grab(Preview(l)), legend = screen_->grab(On(l.legend)),
-                  slider = screen_->grab(On(l.zoom)), box = screen_->grab(On(l.picture).inset(2));
+    const Capture opened = screen_->grab(Preview(l)), legend = screen_->grab(On(kLegend)),
+                  slider = screen_->grab(On(l.zoom)), box = screen_->grab(On(kPicture).inset(2));
 
     EXPECT_EQ(DragZoom(l, 4), std::vector<bool>(4, true)) << "the preview follows every step of the drag";
-    EXPECT_NE(screen_->grab(On(l.legend)), legend);
+    EXPECT_NE(screen_->grab(On(kLegend)), legend);
 
-    Click(l.reset);
+    Click(kReset);
     EXPECT_EQ(screen_->waitFor(Preview(l), [&](const Capture &c) { return c == opened; }, 2), opened);
-    EXPECT_EQ(screen_->waitFor(On(l.legend), [&](const Capture &c) { return c == legend; }, 2), legend);
+    EXPECT_EQ(screen_->waitFor(On(kLegend), [&](const Capture &c) { return c == legend; }, 2), legend);
     EXPECT_EQ(screen_->grab(On(l.zoom)), slider) << "Reset puts the thumb back";
 
-    Click(l.step);
-    EXPECT_NE(screen_->waitForChange(opened, 2), opened) << "the next frame shows";
+    Click(kStep);
+    const Capture next = screen_->waitForChange(opened, 2);
+    EXPECT_NE(next, opened) << "the next frame shows";
 
-    Click(l.choose);
+    Click(kPicture);
     const XWindow chooser = screen_->waitForWindow("Please choose an image", 10);
     ASSERT_NE(chooser, 0u);
     EXPECT_EQ(screen_->transientFor(chooser), w);
@@ -190,12 +190,24 @@ TEST_F(SettingsOnScreen, PreviewAndPictureFollowEveryChangeAndReturnKeeps)
     EXPECT_EQ(centre(screen_->waitFor(box.box, [&](const Capture &c) { return centre(c) == 0x20C040u; }, 2)),
               0x20C040u)
         << "the picture shows in its box";
+    Click(kKeep); // the crop takes the picture's proportions
+    EXPECT_NE(screen_->waitForChange(next, 2), next);
 
     EXPECT_EQ(DragZoom(l, 1), std::vector<bool>{true});
+    // The blend mode's list opens below the popup button: the next item.
+    const Capture below = screen_->grab(On(kBlend).at(0, 30));
+    Click(kBlend);
+    EXPECT_NE(screen_->waitForChange(below, 2), below);
+    screen_->key("Down");
+    screen_->key("Return");
+    EXPECT_EQ(screen_->waitFor(below.box, [&](const Capture &c) { return c == below; }, 2), below);
     EXPECT_TRUE(screen_->waitForFocus(w, 5));
     screen_->key("Return");
     EXPECT_EQ(program.wait(10), 0) << program.err();
-    EXPECT_EQ(Prefs("--show").find("zoom:  0,0"), std::string::npos) << "Return pressed OK, which saved";
+    const std::string saved = Prefs("--show");
+    EXPECT_EQ(saved.find("zoom:  0,0"), std::string::npos) << "Return pressed OK, which saved";
+    EXPECT_NE(saved.find("blend mode:        2 (Multiply)"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("keep proportions:  on"), std::string::npos) << saved;
 }
 
 TEST_F(SettingsOnScreen, WindowsAreDialogsOverTheirParentAndEveryWayOutWorks)
@@ -206,7 +218,7 @@ TEST_F(SettingsOnScreen, WindowsAreDialogsOverTheirParentAndEveryWayOutWorks)
     ExpectCentredOn(screen_->frameOf(w), Box{0, 0, 1280, 1024});
     for (XWindow dialog : {w, XWindow(0)}) {
         if (!dialog) {
-            Click(l.about);
+            Click(kAbout);
             dialog = screen_->waitForWindow("About Quelvane", 10);
             ASSERT_NE(dialog, 0u);
             EXPECT_EQ(screen_->transientFor(dialog), w);
@@ -222,7 +234,7 @@ TEST_F(SettingsOnScreen, WindowsAreDialogsOverTheirParentAndEveryWayOutWorks)
     screen_->clickCloseButton(screen_->waitForWindow("About Quelvane", 1));
     EXPECT_TRUE(screen_->waitForNoWindow("About Quelvane", 5));
     EXPECT_EQ(DragZoom(l, 1), std::vector<bool>{true}) << "the window still takes the mouse";
-    Click(l.about);
+    Click(kAbout);
     const XWindow about = screen_->waitForWindow("About Quelvane", 10);
     ASSERT_NE(about, 0u);
     EXPECT_TRUE(screen_->waitForFocus(about, 5));
@@ -230,7 +242,7 @@ TEST_F(SettingsOnScreen, WindowsAreDialogsOverTheirParentAndEveryWayOutWorks)
     EXPECT_TRUE(screen_->waitForNoWindow("About Quelvane", 5));
 
     // Without a document viewer the manual's alert opens over the window.
-    Click(l.manual);
+    Click(kManual);
     const XWindow alert = screen_->waitForWindow("Quelvane", 10);
     ASSERT_NE(alert, 0u);
     EXPECT_EQ(screen_->transientFor(alert), w);
