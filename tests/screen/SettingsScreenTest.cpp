@@ -45,10 +45,7 @@ int ThumbX(const Box &slider)
 
 bool NotPlain(const Capture &c)
 {
-    for (uint32_t p : c.pixels)
-        if (p != c.pixels[0])
-            return true;
-    return false;
+    return std::any_of(c.pixels.begin(), c.pixels.end(), [&](uint32_t p) { return p != c.pixels[0]; });
 }
 
 class SettingsOnScreen : public ::testing::Test {

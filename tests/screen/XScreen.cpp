@@ -66,38 +66,31 @@ void Stop(pid_t pid)
     waitpid(pid, nullptr, 0);
 }
 
-std::string Title(::Display *x, Window w)
-{
-    Atom utf8 = XInternAtom(x, "UTF8_STRING", False), netName = XInternAtom(x, "_NET_WM_NAME", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(x, w, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
-            Success &&
-        data) {
-        title.assign(reinterpret_cast<char *>(data), count);
-        XFree(data);
-    }
-    return title;
-}
-
-std::vector<long> Longs(::Display *x, Window w, const char *property, Atom type)
+// A window property's items: bytes for format 8, longs for format 32.
+template <class T> std::vector<T> Property(::Display *x, Window w, const char *name, Atom type)
 {
     Atom got = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char *data = nullptr;
-    std::vector<long> out;
-    if (XGetWindowProperty(x, w, XInternAtom(x, property, False), 0, 4096, False, type, &got, &format, &count,
-                           &after, &data) == Success &&
-        data) {
-        const long *values = reinterpret_cast<long *>(data);
-        out.assign(values, values + count);
-        XFree(data);
-    }
+    std::vector<T> out;
+    if (XGetWindowProperty(x, w, XInternAtom(x, name, False), 0, 4096, False, type, &got, &format, &count, &after,
+                           &data) == Success &&
+        data)
+        out.assign(reinterpret_cast<T *>(data), reinterpret_cast<T *>(data) + count);
+    XFree(data);
     return out;
+}
+
+template <class F> bool Until(F done, double seconds)
+{
+    const auto start = Clock::now();
+    for (;; Pause()) {
+        if (done())
+            return true;
+        if (Seconds(start) >= seconds)
+            return false;
+    }
 }
 
 // Windows come and go while we look at them: errors about vanished ones
@@ -107,35 +100,11 @@ int IgnoreErrors(::Display *, XErrorEvent *)
     return 0;
 }
 
-bool Viewable(::Display *x, Window w)
-{
-    XWindowAttributes a;
-    return XGetWindowAttributes(x, w, &a) && a.map_state == IsViewable;
-}
-
 } // namespace
 
 double Seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-size_t Capture::differences(const Capture &o) const
-{
-    size_t n = 0;
-    for (size_t i = 0; i < pixels.size() && i < o.pixels.size(); ++i)
-        n += pixels[i] != o.pixels[i];
-    return n;
-}
-
-void Capture::save(const std::string &path) const
-{
-    std::ofstream out(path, std::ios::binary);
-    out << "P6\n" << box.width << ' ' << box.height << "\n255\n";
-    for (uint32_t p : pixels) {
-        const char rgb[3] = {char(p >> 16), char(p >> 8), char(p)};
-        out.write(rgb, 3);
-    }
 }
 
 int Program::wait(double seconds)
@@ -204,14 +173,10 @@ std::unique_ptr<XScreen> XScreen::Start(int width, int height, std::string *why)
     }
     // The window manager is there once it owns the screen's selection.
     const Atom selection = XInternAtom(s->x_, "WM_S0", False);
-    const auto start = Clock::now();
-    while (XGetSelectionOwner(s->x_, selection) == None) {
-        if (Seconds(start) > 10) {
-            if (why)
-                *why = "openbox did not start (is it installed?)";
-            return nullptr;
-        }
-        Pause();
+    if (!Until([&] { return XGetSelectionOwner(s->x_, selection) != None; }, 10)) {
+        if (why)
+            *why = "openbox did not start (is it installed?)";
+        return nullptr;
     }
     return s;
 }
@@ -248,44 +213,41 @@ Program XScreen::run(const std::vector<std::string> &argv, const std::vector<std
     return p;
 }
 
+// The mapped client window with this title, or 0.
+XWindow XScreen::find(const std::string &title)
+{
+    for (long w : Property<long>(x_, DefaultRootWindow(x_), "_NET_CLIENT_LIST", XA_WINDOW)) {
+        const auto name = Property<char>(x_, w, "_NET_WM_NAME", XInternAtom(x_, "UTF8_STRING", False));
+        XWindowAttributes a;
+        if (std::string(name.begin(), name.end()) == title && XGetWindowAttributes(x_, w, &a) &&
+            a.map_state == IsViewable)
+            return static_cast<XWindow>(w);
+    }
+    return 0;
+}
+
 XWindow XScreen::waitForWindow(const std::string &title, double seconds)
 {
-    const auto start = Clock::now();
-    do {
-        for (long w : Longs(x_, DefaultRootWindow(x_), "_NET_CLIENT_LIST", XA_WINDOW))
-            if (Title(x_, static_cast<Window>(w)) == title && Viewable(x_, static_cast<Window>(w)))
-                return static_cast<Window>(w);
-        Pause();
-    } while (Seconds(start) < seconds);
-    return 0;
+    XWindow w = 0;
+    Until([&] { return (w = find(title)) != 0; }, seconds);
+    return w;
 }
 
 bool XScreen::waitForNoWindow(const std::string &title, double seconds)
 {
-    const auto start = Clock::now();
-    do {
-        bool found = false;
-        for (long w : Longs(x_, DefaultRootWindow(x_), "_NET_CLIENT_LIST", XA_WINDOW))
-            found = found || (Title(x_, static_cast<Window>(w)) == title && Viewable(x_, static_cast<Window>(w)));
-        if (!found)
-            return true;
-        Pause();
-    } while (Seconds(start) < seconds);
-    return false;
+    return Until([&] { return find(title) == 0; }, seconds);
 }
 
 bool XScreen::waitForFocus(XWindow w, double seconds)
 {
-    const auto start = Clock::now();
-    do {
-        Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(x_, &focus, &revert);
-        if (focus == w)
-            return true;
-        Pause();
-    } while (Seconds(start) < seconds);
-    return false;
+    return Until(
+        [&] {
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(x_, &focus, &revert);
+            return focus == w;
+        },
+        seconds);
 }
 
 Box XScreen::contentOf(XWindow w)
@@ -301,7 +263,7 @@ Box XScreen::contentOf(XWindow w)
 Box XScreen::frameOf(XWindow w)
 {
     const Box c = contentOf(w);
-    const std::vector<long> e = Longs(x_, w, "_NET_FRAME_EXTENTS", XA_CARDINAL); // left, right, top, bottom
+    const std::vector<long> e = Property<long>(x_, w, "_NET_FRAME_EXTENTS", XA_CARDINAL); // left, right, top, bottom
     if (e.size() != 4)
         return c;
     return Box{c.left - static_cast<int>(e[0]), c.top - static_cast<int>(e[2]), c.width + static_cast<int>(e[0] + e[1]),
@@ -317,7 +279,7 @@ XWindow XScreen::transientFor(XWindow w)
 std::vector<std::string> XScreen::atoms(XWindow w, const char *property)
 {
     std::vector<std::string> names;
-    for (long a : Longs(x_, w, property, XA_ATOM)) {
+    for (long a : Property<long>(x_, w, property, XA_ATOM)) {
         char *name = XGetAtomName(x_, static_cast<Atom>(a));
         names.push_back(name ? name : "");
         XFree(name);
@@ -347,12 +309,8 @@ Capture XScreen::grab(const Box &box)
 
 Capture XScreen::waitFor(const Box &box, const std::function<bool(const Capture &)> &check, double seconds)
 {
-    const auto start = Clock::now();
-    Capture c = grab(box);
-    while (!check(c) && Seconds(start) < seconds) {
-        Pause();
-        c = grab(box);
-    }
+    Capture c;
+    Until([&] { return check(c = grab(box)); }, seconds);
     return c;
 }
 

@@ -42,10 +42,6 @@ struct Capture {
     bool operator==(const Capture &o) const { return box.width == o.box.width && pixels == o.pixels; }
     bool operator!=(const Capture &o) const { return !(*this == o); }
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * box.width + x]; }
-    // Pixels that differ from another capture of the same size.
-    size_t differences(const Capture &o) const;
-    // Writes a PPM image (for looking at a failure).
-    void save(const std::string &path) const;
 };
 
 // A program started on the display.
@@ -70,7 +66,9 @@ public:
     // Runs a program on the display with extra environment entries.
     Program run(const std::vector<std::string> &argv, const std::vector<std::string> &env);
 
-    // The client window with this title once it is mapped (0 on time-out).
+    // The mapped client window with this title (0: none), and the same
+    // once it is there (0 on time-out).
+    XWindow find(const std::string &title);
     XWindow waitForWindow(const std::string &title, double seconds);
     // True once no mapped client window has this title.
     bool waitForNoWindow(const std::string &title, double seconds);
