@@ -6,9 +6,8 @@
 // QSlider, QComboBox, QCheckBox, QLabel, QLineEdit, QGroupBox. A custom
 // control is a widget that shows its area of the port and forwards mouse
 // presses, moves and releases to the toolbox (hit test, track, hit). Every
-// change of a port is repainted in the window and in the custom controls
-// over it. Signals are connected to lambdas, so no meta-object compiler is
-// needed.
+// change of a port is repainted in the window, custom controls included.
+// Signals are connected to lambdas, so no meta-object compiler is needed.
 //
 // Windows are fixed-size dialogs without minimise and maximise buttons,
 // modal, transient for the window they were first shown over. Return presses
@@ -160,10 +159,8 @@ protected:
 // forwards the mouse.
 class CustomView final : public QWidget {
 public:
-    CustomView(ControlRef c, QWidget *parent) : QWidget(parent), control(c)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
+    // Not opaque: a repaint of the window under it repaints it too.
+    CustomView(ControlRef c, QWidget *parent) : QWidget(parent), control(c) {}
     ControlRef control;
     ControlPartCode pressed = kControlNoPart;
 
@@ -349,21 +346,12 @@ public:
         }
     }
 
-    // The window repaints the area, and so does every custom control over it
-    // (they are opaque: the window's repaint leaves them out).
+    // The window repaints the area, custom controls over it included (they
+    // are not opaque, so Qt repaints them with the window).
     void portChanged(WindowRef w, const Rect &r) override
     {
-        PortView *top = topOf(w);
-        if (!top)
-            return;
-        const QRect area(r.left, r.top, r.right - r.left, r.bottom - r.top);
-        top->update(area);
-        for (ControlRef c : w->controls) {
-            ControlView *cv = ViewOf(c);
-            QWidget *widget = cv ? cv->widget.data() : nullptr;
-            if (c->type == ControlType::Custom && widget && widget->geometry().intersects(area))
-                widget->update(area.translated(-widget->pos()));
-        }
+        if (PortView *top = topOf(w))
+            top->update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
     }
 
     void controlChanged(ControlRef c, unsigned what) override
