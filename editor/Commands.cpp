@@ -303,7 +303,9 @@ void RunSettings(const CommandOptions &o) {
     const Job job = PlanJob(o, source->info());
     CheckFrameInClip("--frame", o.frame, job);
     HostSession session(plugin, *source, o.filter, false);
-    session.reader().setEnd(job.start + job.count);
+    // Nothing is read ahead of the preview's frame while the window opens;
+    // the scrubber reads ahead from wherever it goes.
+    session.reader().setEnd(job.start + o.frame + 1);
 
     // An editor shows the filtered frame first: a render run of one frame,
     // which also tells the plug-in where the clip starts and how long it is.
@@ -333,6 +335,7 @@ void RunSettings(const CommandOptions &o) {
     }
     terminate();
     CheckStop();
+    session.reader().setEnd(job.start + job.count);
 
     // The button. The request names the frame relative to the clip's start,
     // which the plug-in took from the preview render: it carries no start of
