@@ -2,6 +2,7 @@
 // end. The parser either refuses them with a line and a reason, or every
 // action it accepted carries what playing it relies on.
 #include "toolbox/HeadlessScript.h"
+#include "toolbox/NibDescription.h"
 
 #include <cstdint>
 #include <cstdlib>
