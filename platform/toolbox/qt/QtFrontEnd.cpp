@@ -491,9 +491,14 @@ private:
     ModalFilter filter;
     QSocketNotifier *interrupts = nullptr;
 
+    // An alert or file chooser open over the window is cancelled with it.
     static void CancelPending()
     {
         DispatchScope scope;
+        if (InterruptSignal())
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                if (!dialog->property("quelvaneWindow").toBool())
+                    dialog->reject();
         CancelForInterrupt();
     }
 
