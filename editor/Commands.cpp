@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cinttypes>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <unistd.h>
 
 namespace qvhost {
@@ -315,6 +317,10 @@ void RunStill(const CommandOptions &o) {
 }
 
 void RunSettings(const CommandOptions &o) {
+    // Ctrl-C, a terminate or a hang-up while the window is open cancel it:
+    // the settings stay as they were and the status tells which signal came.
+    const int cancelling[] = {SIGINT, SIGTERM, SIGHUP};
+    QVToolboxCancelOnSignals(cancelling, std::size(cancelling));
     // Who plays the user: the script, or a person at the desktop.
     if (!o.script.empty()) {
         char error[512] = {0};
@@ -329,7 +335,9 @@ void RunSettings(const CommandOptions &o) {
     const Job job = PlanJob(o, source->info());
     CheckFrameInClip("--frame", o.frame, job);
     HostSession session(plugin, *source, o.filter, false);
-    session.reader().setEnd(job.start + job.count);
+    // Nothing is read ahead of the preview's frame while the window opens;
+    // the scrubber reads ahead from wherever it goes.
+    session.reader().setEnd(job.start + o.frame + 1);
 
     // An editor shows the filtered frame first: a render run of one frame,
     // which also tells the plug-in where the clip starts and how long it is.
@@ -359,6 +367,7 @@ void RunSettings(const CommandOptions &o) {
     }
     terminate();
     CheckStop();
+    session.reader().setEnd(job.start + job.count);
 
     // The button. The request names the frame relative to the clip's start,
     // which the plug-in took from the preview render: it carries no start of
@@ -371,7 +380,8 @@ void RunSettings(const CommandOptions &o) {
     button.frameCount = static_cast<SInt32>(job.count);
     button.frameRect = params.frameRect;
     r = session.call(button);
-    if (r != kPluginOK) Fail(r, "the settings window", session);
+    if (const int sig = QVToolboxInterruptSignal()) throw HostError(128 + sig, "interrupted: the settings window was cancelled");
+    if (r != kPluginOK) Fail(r, "the settings window (the settings were not saved)", session);
     if (session.framesLent() != 0)
         throw HostError(kExitRenderFailed, "the plug-in kept " + std::to_string(session.framesLent()) +
                                                " frames after its settings window closed");

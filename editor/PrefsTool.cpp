@@ -2,7 +2,7 @@
 // plug-in reads at start-up from $XDG_CONFIG_HOME, default ~/.config) through
 // the plug-in's own store procedures, so that a render can be set up from a
 // script before the settings window exists on the machine: a crop rectangle,
-// the two zoom sliders, the turn and the fill colour.
+// the two zoom sliders, the turn, the fill colour and the video format.
 #include "engine/DataHandling.h"
 #include "store/prefsloader.h"
 
@@ -26,7 +26,9 @@ const char kUsage[] =
     "                     (default 0,0)\n"
     "  --turn N           turn slider: N/100 of a full turn (default 0)\n"
     "  --fill R,G,B       fill colour, 0 to 255 each (default white)\n"
-    "  --show             print the saved settings instead of writing them\n"
+    "  --format N         video format, the settings window's layout: 1 NTSC,\n"
+    "                     2 PAL, 3 HD (default 1)\n"
+    "  --show             print every saved setting instead of writing them\n"
     "  -h, --help         show this help\n"
     "\n"
     "Exit status: 0 success, 1 the settings could not be saved or read, 2 bad\n"
@@ -55,6 +57,36 @@ std::vector<double> Numbers(const std::string &option, const std::string &text, 
 SInt16 Slider(const std::string &option, double v) {
     if (v < -32768 || v > 32767) Usage(option + ": slider values run from -32768 to 32767");
     return static_cast<SInt16>(v);
+}
+
+std::string Colour(const RGBColor &c) {
+    return std::to_string(c.red >> 8) + "," + std::to_string(c.green >> 8) + "," + std::to_string(c.blue >> 8);
+}
+
+// Every field the store keeps, the first four as --crop, --zoom, --turn and
+// --fill take them.
+void ShowConfig(const PluginDataRec &config) {
+    static const char *const kFormats[] = {"NTSC 720 x 480", "PAL 720 x 576", "HD 960 x 540"};
+    static const char *const kBlends[] = {"Normal",     "Multiply",   "Screen",     "Overlay",   "Darken",
+                                          "Lighten",    "Color Dodge", "Color Burn", "Soft Light", "Hard Light",
+                                          "Difference", "Exclusion",  "Hue",        "Saturation", "Color",
+                                          "Luminosity"};
+    const RelRect &s = config.StartRel, &e = config.EndRel;
+    std::printf("crop:  %g,%g,%g,%g (left, top, right, bottom)\n", s.Left, s.Top, s.Right, s.Bottom);
+    std::printf("zoom:  %d,%d\nturn:  %d\nfill:  %s\n", config.Sliders[0], config.Sliders[1], config.Sliders[2],
+                Colour(config.Colors[0]).c_str());
+    const SInt16 m = config.MediaType, b = config.BlendMode;
+    std::printf("video format:      %d (%s)\n", m,
+                m >= 1 && m <= 3 ? kFormats[m - 1] : "unknown: the NTSC window opens");
+    std::printf("keep proportions:  %s\n", config.KeepProps ? "on" : "off");
+    std::printf("blend mode:        %d (%s)\n", b, b >= 1 && b <= 16 ? kBlends[b - 1] : "unknown");
+    std::printf("end rectangle:     %g,%g,%g,%g (left, top, right, bottom)\n", e.Left, e.Top, e.Right, e.Bottom);
+    std::printf("sliders:           %d,%d,%d,%d,%d,%d\n", config.Sliders[0], config.Sliders[1], config.Sliders[2],
+                config.Sliders[3], config.Sliders[4], config.Sliders[5]);
+    std::printf("colours:          ");
+    for (const RGBColor &c : config.Colors) std::printf(" %s", Colour(c).c_str());
+    std::printf("\nframe colours:     start %s, end %s\n", Colour(config.FrameStartColor).c_str(),
+                Colour(config.FrameEndColor).c_str());
 }
 
 }  // namespace
@@ -88,6 +120,10 @@ int main(int argc, char **argv) {
                 if (c < 0 || c > 255) Usage("--fill: colour values run from 0 to 255");
             config.Colors[0] = RGBColor{static_cast<UInt16>(v[0] * 257), static_cast<UInt16>(v[1] * 257),
                                         static_cast<UInt16>(v[2] * 257)};
+        } else if (a == "--format") {
+            const double v = Numbers(a, value(), 1)[0];
+            if (v != 1 && v != 2 && v != 3) Usage("--format: 1 NTSC, 2 PAL or 3 HD");
+            config.MediaType = static_cast<SInt16>(v);
         } else if (a == "--show") {
             show = true;
         } else {
@@ -99,11 +135,7 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "quelvane-prefs: no saved settings could be read\n");
             return 1;
         }
-        std::printf("crop:  %g,%g,%g,%g (left, top, right, bottom)\n", config.StartRel.Left, config.StartRel.Top,
-                    config.StartRel.Right, config.StartRel.Bottom);
-        std::printf("zoom:  %d,%d\nturn:  %d\nfill:  %d,%d,%d\n", config.Sliders[0], config.Sliders[1],
-                    config.Sliders[2], config.Colors[0].red >> 8, config.Colors[0].green >> 8,
-                    config.Colors[0].blue >> 8);
+        ShowConfig(config);
         return 0;
     }
     // The store writes into its file, made as the plug-in makes it at start-up.

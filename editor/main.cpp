@@ -96,7 +96,8 @@ const char kUsage[] =
     "       it would overwrite the input; for info: standard output)\n"
     "  5    the plug-in cannot be loaded (missing bundle, no entry point main)\n"
     "  128+N  stopped by signal N: 129 SIGHUP, 130 SIGINT, 131 SIGQUIT, 143 SIGTERM;\n"
-    "       the first asks the render to stop, a second one ends it at once\n";
+    "       a render: the first asks it to stop, a second one ends it at once;\n"
+    "       settings: SIGHUP, SIGINT and SIGTERM cancel the window\n";
 
 [[noreturn]] void UsageError(const std::string &message) {
     throw HostError(kExitUsage, message + " (see quelvane-host --help)");

@@ -11,7 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   qt6-base-dev qt6-image-formats-plugins
   libpixman-1-dev
-  xvfb xauth openbox xdotool x11-utils
+  xvfb xauth openbox xdotool x11-utils libx11-dev libxtst-dev
   melt frei0r-plugins-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   dpkg-dev file

@@ -5,7 +5,11 @@
 #include "toolbox/ToolboxInternal.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -160,6 +164,32 @@ OSStatus RunChain(OpaqueEventHandlerCallRef &call, EventRef e)
             return status;
     }
     return eventNotHandledErr;
+}
+
+// Signals that cancel the open windows: a self-pipe that wakes the front
+// end, the first signal seen, and the handlers installed before ours.
+int gInterruptPipe[2] = {-1, -1};
+volatile sig_atomic_t gInterruptSignal = 0;
+struct sigaction gPreviousAction[NSIG];
+
+void OnInterrupt(int sig)
+{
+    const int savedErrno = errno;
+    if (gInterruptSignal == 0)
+        gInterruptSignal = sig;
+    if (gInterruptPipe[1] >= 0) {
+        const char byte = 1;
+        ssize_t written = write(gInterruptPipe[1], &byte, 1);
+        (void)written; // a full pipe already wakes the reader
+    }
+    errno = savedErrno;
+    const struct sigaction &previous = gPreviousAction[sig];
+    if (previous.sa_flags & SA_SIGINFO) {
+        if (previous.sa_sigaction)
+            previous.sa_sigaction(sig, nullptr, nullptr);
+    } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN && previous.sa_handler) {
+        previous.sa_handler(sig);
+    }
 }
 
 } // namespace
@@ -376,6 +406,41 @@ QV_API UInt32 GetCurrentKeyModifiers(void)
     return qvtb::CurrentFrontEnd().keyModifiers();
 }
 
+QV_API OSStatus QVToolboxCancelOnSignals(const int *inSignals, size_t inCount)
+{
+    if (inCount > 0 && !inSignals)
+        return paramErr;
+    for (size_t i = 0; i < inCount; ++i)
+        if (inSignals[i] <= 0 || inSignals[i] >= NSIG || inSignals[i] == SIGKILL || inSignals[i] == SIGSTOP)
+            return paramErr;
+    if (gInterruptPipe[0] < 0) {
+        if (pipe(gInterruptPipe) != 0)
+            return -1;
+        for (int fd : gInterruptPipe) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
+    }
+    for (size_t i = 0; i < inCount; ++i) {
+        const int sig = inSignals[i];
+        struct sigaction current {};
+        sigaction(sig, nullptr, &current);
+        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == OnInterrupt)
+            continue; // already ours
+        struct sigaction ours {};
+        ours.sa_handler = OnInterrupt;
+        sigemptyset(&ours.sa_mask);
+        ours.sa_flags = SA_RESTART;
+        sigaction(sig, &ours, &gPreviousAction[sig]);
+    }
+    return noErr;
+}
+
+QV_API int QVToolboxInterruptSignal(void)
+{
+    return gInterruptSignal;
+}
+
 } // extern "C"
 
 namespace qvtb {
@@ -440,6 +505,50 @@ OSStatus SendCommand(EventTargetRef target, UInt32 commandID, UInt32 attributes,
     OSStatus status = SendEventToEventTarget(e, target);
     ReleaseEvent(e);
     return status;
+}
+
+void UserCancelWindow(WindowRef w, bool force)
+{
+    if (!IsLiveWindow(w))
+        return;
+    ControlRef cancel = nullptr;
+    for (ControlRef c : w->controls)
+        if (c->type == ControlType::PushButton && c->isCancel) {
+            cancel = c;
+            break;
+        }
+    if (cancel) {
+        const Point centre{static_cast<SInt16>((cancel->bounds.top + cancel->bounds.bottom) / 2),
+                           static_cast<SInt16>((cancel->bounds.left + cancel->bounds.right) / 2)};
+        UserClick(cancel, centre, 0);
+    } else {
+        SendCommand(&w->target, kHICommandCancel, kHICommandFromWindow, nullptr);
+    }
+    if (force && IsLiveWindow(w) && w->modal && !w->modal->quit)
+        QuitAppModalLoopForWindow(w);
+}
+
+int InterruptSignal()
+{
+    return gInterruptSignal;
+}
+
+int InterruptDescriptor()
+{
+    return gInterruptPipe[0];
+}
+
+void CancelForInterrupt()
+{
+    if (gInterruptSignal == 0)
+        return;
+    if (gInterruptPipe[0] >= 0) {
+        char drain[64];
+        while (read(gInterruptPipe[0], drain, sizeof drain) > 0) {
+        }
+    }
+    if (WindowRef w = InnermostModalWindow())
+        UserCancelWindow(w, true);
 }
 
 void EndModalLoopsOf(WindowRef w)

@@ -418,6 +418,12 @@ bool ParseWindow(Parser &p, WindowDescription &w)
                 p.error = At(line, "window size must be 1.." + std::to_string(kMaxWindowSide) + " each way");
                 return false;
             }
+        } else if (word == "centered") {
+            if (w.centered) {
+                --p.pos;
+                return p.fail("property \"centered\" given twice");
+            }
+            w.centered = true;
         } else if (word == "control") {
             if (w.controls.size() >= kMaxControls)
                 return p.fail("more than " + std::to_string(kMaxControls) + " controls in a window");

@@ -8,6 +8,7 @@
 //   window NAME
 //       title TEXT
 //       bounds TOP LEFT BOTTOM RIGHT        content rectangle, global
+//       centered                            first shown centred on its parent
 //       control KIND
 //           id SIG NUMBER                   control ID
 //           bounds TOP LEFT BOTTOM RIGHT    in window coordinates
@@ -58,6 +59,7 @@ struct ControlDescription {
 struct WindowDescription {
     std::string name, title;
     Rect bounds{0, 0, 0, 0};
+    bool centered = false;
     std::vector<ControlDescription> controls;
     int line = 0;
 };

@@ -73,7 +73,10 @@ QV_API QVFrontEndKind QVToolboxGetFrontEnd(void);
 
 /* Loads a script (replacing one loaded before) and selects the headless
    front end. paramErr with the reason and line in outError when a line
-   cannot be understood; nothing is loaded then. */
+   cannot be understood; nothing is loaded then. A script file must be a
+   regular file of at most kQVMaxScriptBytes (paramErr otherwise; fnfErr
+   when it cannot be opened). */
+enum { kQVMaxScriptBytes = 1 << 20 };
 QV_API OSStatus QVToolboxLoadScript(const char *inText, size_t inLength, char *outError, size_t outErrorSize);
 QV_API OSStatus QVToolboxLoadScriptFile(const char *inPath, char *outError, size_t outErrorSize);
 QV_API void QVToolboxClearScript(void);
@@ -99,6 +102,17 @@ QV_API OSStatus QVToolboxSavePortImage(WindowRef inWindow, const char *inPath);
 /* Sets the modifier keys the headless front end reports (the "keys"
    action does the same). */
 QV_API void QVToolboxSetKeyModifiers(UInt32 inModifiers);
+
+/* Makes the given signals (SIGINT, SIGTERM, SIGHUP, ...) cancel the open
+   windows: from the moment one arrives, every modal loop that waits is
+   ended as the window's cancel button (or the cancel command) ends it, the
+   innermost first, and loops that start later end at once. The handler that
+   was installed for the signal before is still called after ours (unless it
+   was the default action or ignoring). Stays in force for the process.
+   paramErr for a signal that cannot be caught. */
+QV_API OSStatus QVToolboxCancelOnSignals(const int *inSignals, size_t inCount);
+/* The first of those signals that arrived, or 0. */
+QV_API int QVToolboxInterruptSignal(void);
 
 QV_EXTERN_C_END
 

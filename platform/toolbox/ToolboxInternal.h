@@ -102,6 +102,9 @@ struct OpaqueWindowPtr {
     Rect content{0, 0, 0, 0}; // global
     GWorldPtr port = nullptr;
     bool visible = false, active = false;
+    bool centered = false; // centred on the parent when first shown
+    bool shown = false;    // has been shown once
+    WindowRef parent = nullptr; // the window it was first shown over, if any
     std::vector<ControlRef> controls; // in description order (drawing order)
     ControlRef focus = nullptr;
     OpaqueEventTargetRef target{qvtb::TargetKind::Window, nullptr, {}};
@@ -156,6 +159,9 @@ public:
     virtual void runModalLoop(ModalFrame &frame) = 0;
     virtual void modalLoopQuitRequested(ModalFrame &) {}
     virtual UInt32 keyModifiers() = 0;
+    // The usable area of the main screen, global; centred windows without a
+    // parent are centred on it.
+    virtual Rect screenBounds() { return Rect{0, 0, 768, 1024}; }
     // Colour: true and color set when the user chose one.
     virtual bool pickColor(const std::string &prompt, RGBColor &color) = 0;
     // Files: true and paths set when the user chose; false when cancelled.
@@ -203,6 +209,19 @@ void UserToggleCheckBox(ControlRef c, UInt32 modifiers);
 // Edit text changed by typing.
 void UserSetText(ControlRef c, const std::string &text);
 bool UserCanUse(ControlRef c); // visible, enabled, active, in a visible window
+// The user cancels a window (Escape, or the window manager's close when
+// force is set): its cancel button is pressed, or without one the cancel
+// command is sent to it. With force, a modal loop of the window that is
+// still running after that is ended too, so that closing never hangs.
+void UserCancelWindow(WindowRef w, bool force);
+
+// Signals set up with QVToolboxCancelOnSignals: the one that came (0 none),
+// the descriptor that becomes readable when one comes (-1 before the set-up),
+// and the cancelling of the innermost modal window that a front end runs
+// whenever a loop waits while a signal is pending.
+int InterruptSignal();
+int InterruptDescriptor();
+void CancelForInterrupt();
 
 // Drawing of custom controls into the port.
 void DrawCustomControl(ControlRef c);

@@ -115,6 +115,32 @@ void UpdateActivation()
         Activate(front);
 }
 
+// A window shown for the first time opens over the window of the innermost
+// modal loop, else over the front visible window; a centred one is placed in
+// the middle of that window, or of the screen, inside the screen where it fits.
+void FirstShown(WindowRef w)
+{
+    w->shown = true;
+    WindowRef parent = qvtb::InnermostModalWindow();
+    if (parent == w)
+        parent = nullptr;
+    for (size_t i = 0; !parent && i < gZOrder.size(); ++i)
+        if (gZOrder[i] != w && gZOrder[i]->visible)
+            parent = gZOrder[i];
+    w->parent = parent;
+    if (!w->centered)
+        return;
+    const Rect screen = qvtb::CurrentFrontEnd().screenBounds();
+    const Rect around = parent ? parent->content : screen;
+    const int width = w->content.right - w->content.left, height = w->content.bottom - w->content.top;
+    int left = (around.left + around.right - width) / 2, top = (around.top + around.bottom - height) / 2;
+    left = std::max<int>(screen.left, std::min(left, screen.right - width));
+    top = std::max<int>(screen.top + kQVTitleBarHeight, std::min(top, screen.bottom - height));
+    w->content = Rect{static_cast<SInt16>(top), static_cast<SInt16>(left), static_cast<SInt16>(top + height),
+                      static_cast<SInt16>(left + width)};
+    qvtb::CurrentFrontEnd().windowBoundsChanged(w);
+}
+
 bool DisplayAvailable()
 {
     const char *qpa = std::getenv("QT_QPA_PLATFORM");
@@ -351,6 +377,7 @@ QV_API OSStatus QVCreateWindowFromNibNamed(IBNibRef inNibRef, const char *inName
     w->name = d->name;
     w->title = d->title;
     w->content = d->bounds;
+    w->centered = d->centered;
     w->port = port;
     QVSetPortDrawnProc(port, PortDrawn, w);
     w->target.owner = w;
@@ -393,6 +420,9 @@ QV_API void DisposeWindow(WindowRef w)
             qvtb::SendControlEvent(c, kEventControlDispose);
     if (!qvtb::IsLiveWindow(w))
         return;
+    for (WindowRef other : gLiveWindows)
+        if (other->parent == w)
+            other->parent = nullptr;
     qvtb::CurrentFrontEnd().windowDisposing(w);
     for (ControlRef c : w->controls)
         if (qvtb::IsLiveControl(c))
@@ -414,6 +444,8 @@ QV_API void ShowWindow(WindowRef w)
 {
     if (!qvtb::IsLiveWindow(w))
         return;
+    if (!w->shown)
+        FirstShown(w);
     if (!w->visible) {
         w->visible = true;
         qvtb::CurrentFrontEnd().windowVisibilityChanged(w);

@@ -125,7 +125,7 @@ void DrawFrameContents(WindowRef theWindow, const Rect &theBox)
     SetGWorld(savedPort, savedDevice);
 }
 
-void KeepImageProps(Rect &theRect)
+void KeepImageProps(Rect &theRect, const Rect &theFrame)
 {
     const PluginDataRec *theConfig = gConfigWorkspace.TheConfig;
     if (!theConfig || !theConfig->KeepProps || !theConfig->TheOriginalImage)
@@ -133,10 +133,14 @@ void KeepImageProps(Rect &theRect)
     SInt32 wid = 0, hig = 0;
     GetImageDims(theConfig->TheOriginalImage, wid, hig);
     const Rect imageRect{0, 0, static_cast<SInt16>(hig), static_cast<SInt16>(wid)};
-    if (wid > hig)
-        theRect = KeepPropsWithFixedHorizontal(imageRect, theRect);
-    else
-        theRect = KeepPropsWithFixedVertical(imageRect, theRect);
+    Rect fitted = wid > hig ? KeepPropsWithFixedHorizontal(imageRect, theRect)
+                            : KeepPropsWithFixedVertical(imageRect, theRect);
+    // A rectangle past the frame would make the render stretch the crop:
+    // the other side is kept instead, which shrinks the one that ran over.
+    if (fitted.bottom > theFrame.bottom || fitted.right > theFrame.right)
+        fitted = wid > hig ? KeepPropsWithFixedVertical(imageRect, theRect)
+                           : KeepPropsWithFixedHorizontal(imageRect, theRect);
+    theRect = fitted;
 }
 
 void CalcAndKeepImageProps()
@@ -147,7 +151,7 @@ void CalcAndKeepImageProps()
     if (theBox.right <= theBox.left || theBox.bottom <= theBox.top)
         return;
     Rect r = Rel2Rect(theRel, theBox);
-    KeepImageProps(r);
+    KeepImageProps(r, theBox);
     theRel = Rect2Rel(r, theBox);
     PutCurrentRel(theRel);
 }

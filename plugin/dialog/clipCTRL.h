@@ -34,8 +34,10 @@ void DrawFrameContents(WindowRef theWindow, const Rect &theBox);
 
 // With KeepProps on and a picture set, theRect keeps its top-left corner and
 // takes the picture's proportions: a landscape picture keeps theRect's
-// width, any other keeps its height. Otherwise theRect is unchanged.
-void KeepImageProps(Rect &theRect);
+// width, any other keeps its height; when that would take it past the
+// bottom or right of theFrame, the other side is kept instead. Otherwise
+// theRect is unchanged.
+void KeepImageProps(Rect &theRect, const Rect &theFrame);
 
 // Applies KeepImageProps to the rectangle being edited in the preview
 // control's pixels and stores the result back in fractions (so it is always

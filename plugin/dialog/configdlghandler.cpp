@@ -117,10 +117,16 @@ void OpenManual()
     if (CFURLGetFSRef(theURL, &theRef)) {
         const OSStatus status = LSOpenFSRef(&theRef, nullptr);
         if (status != noErr) {
+            // The reader can still open the manual by hand: say where it is.
             Str255 theMessage, theNumber;
             CString2PString("LSOpen failed with ", theMessage);
             Num2Text(status, theNumber);
             PStrAppend(theMessage, theNumber);
+            UInt8 thePath[1024];
+            if (CFURLGetFileSystemRepresentation(theURL, true, thePath, sizeof thePath)) {
+                PStrAppendC(theMessage, ". The manual is ");
+                PStrAppendC(theMessage, reinterpret_cast<const char *>(thePath));
+            }
             Notify(theMessage);
         }
     }
@@ -176,11 +182,21 @@ void MediaFrameSize(SInt16 mediaType, SInt16 &width, SInt16 &height)
     }
 }
 
+SInt16 ShownMediaType(SInt16 mediaType)
+{
+    return mediaType == kMediaPAL || mediaType == kMediaHD ? mediaType : SInt16(kMediaNTSC);
+}
+
 HYPluginResult CustomButton(SInt16 which, PluginParams *params)
 {
     (void)which;
     HYProcs *procs = params->procs;
     const SInt32 frame = params->renderFrame + gMostRecentStartFrame;
+    // The scrubber covers the frames of the last render run, with the thumb on
+    // the frame asked for. A frame outside them (or asked for before any run
+    // said where they are) is the scrubber's only position: no position may
+    // name a frame the clip does not have.
+    const bool inRun = params->renderFrame >= 0 && params->renderFrame < gMostRecentFrameCount;
     SInt16 width = 0, height = 0;
     MediaFrameSize(GetMediaFormat(gPascalData), width, height);
 
@@ -189,15 +205,17 @@ HYPluginResult CustomButton(SInt16 which, PluginParams *params)
     void *cookie = nullptr;
     if (procs->GetFrame)
         procs->GetFrame(params->instance, frame, &theGW, width, height, kDVHighQuality, &volume, &cookie);
-    ConfigurePlugIn(gPascalData, theGW, params, frame, gMostRecentFrameCount);
+    const bool kept = inRun ? ConfigurePlugIn(gPascalData, theGW, params, gMostRecentStartFrame,
+                                              gMostRecentFrameCount, params->renderFrame)
+                            : ConfigurePlugIn(gPascalData, theGW, params, frame, 1);
     // Only a frame the host lent is given back.
     if ((theGW || cookie) && procs->ReleaseFrame)
         procs->ReleaseFrame(params->instance, cookie);
-    return kPluginOK;
+    return kept ? kPluginOK : kPluginFailed;
 }
 
-void ConfigurePlugIn(PluginDataRec *theData, GWorldPtr theGW, PluginParams *params, SInt32 firstFrameIndex,
-                     SInt32 numberOfFrames)
+Boolean ConfigurePlugIn(PluginDataRec *theData, GWorldPtr theGW, PluginParams *params, SInt32 firstFrameIndex,
+                        SInt32 numberOfFrames, SInt32 currentIndex)
 {
     // Without a frame from the host the dialog works on a black frame of
     // the format's size.
@@ -215,9 +233,11 @@ void ConfigurePlugIn(PluginDataRec *theData, GWorldPtr theGW, PluginParams *para
     gConfigWorkspace.TheConfig = theData;
     gConfigWorkspace.SourceClip = theGW;
     gConfigWorkspace.iMovieParams = params;
-    gConfigWorkspace.CurrFrameIndex = 0;
     gConfigWorkspace.MinFrameIndex = firstFrameIndex;
     gConfigWorkspace.MaxFrameIndex = (numberOfFrames < 1 ? 1 : numberOfFrames) - 1;
+    gConfigWorkspace.CurrFrameIndex =
+        currentIndex < 0 ? 0 : (currentIndex > gConfigWorkspace.MaxFrameIndex ? gConfigWorkspace.MaxFrameIndex
+                                                                               : currentIndex);
     gConfigWorkspace.ActiveRel = 1;
 
     gConfigWorkspace.TheFXClip = AllocateRectGWorld(GetPortRect(theGW));
@@ -230,7 +250,7 @@ void ConfigurePlugIn(PluginDataRec *theData, GWorldPtr theGW, PluginParams *para
     RegisterClipCtrl();
     RegisterPictureControl();
 
-    DoConfig(gTheConfig);
+    const Boolean kept = DoConfig(gTheConfig);
 
     UnregisterClipCtrl();
     UnregisterColorBox();
@@ -241,9 +261,10 @@ void ConfigurePlugIn(PluginDataRec *theData, GWorldPtr theGW, PluginParams *para
     if (theBlackFrame)
         DisposeGWorld(theBlackFrame);
     gConfigWorkspace.SourceClip = nullptr;
+    return kept;
 }
 
-void DoConfig(PluginDataRec *theConfig)
+Boolean DoConfig(PluginDataRec *theConfig)
 {
     Assert(theConfig, "Nil theConfig on DoConfig");
     PluginDataRec backup;
@@ -254,6 +275,7 @@ void DoConfig(PluginDataRec *theConfig)
     GDHandle savedDevice = nullptr;
     GetGWorld(&savedPort, &savedDevice);
     const EventTypeSpec commandEvent{kEventClassCommand, kEventCommandProcess};
+    Boolean saved = true;
     do {
         lgItemHit = -1;
         lgTheWindow = OpenNibWindowFromCFBundle(cMyBundleID, cMyPluginName, ConfigWindowName(theConfig->MediaType));
@@ -264,6 +286,14 @@ void DoConfig(PluginDataRec *theConfig)
         SetPort(GetWindowPort(lgTheWindow));
         BringToFront(lgTheWindow);
         RunAppModalLoopForWindow(lgTheWindow);
+        // OK saves while the window still shows, so that a failure is told
+        // over it; the record keeps the edits either way.
+        if (lgItemHit == 1) {
+            saved = SaveConfig(theConfig);
+            if (!saved)
+                Notify("The settings could not be saved in the preferences folder. They apply until the editor "
+                       "quits.");
+        }
         DisposeWindow(lgTheWindow);
         lgTheWindow = nullptr;
         // The window's port is gone with it.
@@ -275,7 +305,6 @@ void DoConfig(PluginDataRec *theConfig)
     } while (lgItemHit != 1 && lgItemHit != 2);
 
     if (lgItemHit == 1) {
-        SaveConfig(theConfig);
         FinishImages(theConfig, nullptr);
     } else {
         PluginDataRec replaced;
@@ -283,6 +312,7 @@ void DoConfig(PluginDataRec *theConfig)
         std::memcpy(theConfig, &backup, sizeof backup);
         FinishImages(theConfig, &replaced);
     }
+    return saved;
 }
 
 void SetupDialog(WindowRef theWindow, PluginDataRec *theConfig)
@@ -296,7 +326,8 @@ void SetupDialog(WindowRef theWindow, PluginDataRec *theConfig)
     SetupSliders(theWindow);
     SimpleHideControl(theWindow, FourCC("Rect"), 1);
     SimpleHideControl(theWindow, FourCC("Rect"), 2);
-    SimpleSetControlValueByID(theWindow, FourCC("Medi"), 1, theConfig->MediaType);
+    // The popup names the format of the window that opened.
+    SimpleSetControlValueByID(theWindow, FourCC("Medi"), 1, ShownMediaType(theConfig->MediaType));
     Config2Dlg(gConfigWorkspace.TheConfig);
     // A window reopened for another format shows the picture chosen before.
     SetPictureBoxImage(SimpleGetControlByID(theWindow, FourCC("Pict"), 1), theConfig->TheOriginalImage);
@@ -380,7 +411,7 @@ OSStatus TheDialogHandler(EventHandlerCallRef, EventRef theEvent, void *userData
     } else if (is("Medi")) {
         const SInt16 old = theConfig->MediaType;
         theConfig->MediaType = static_cast<SInt16>(ValueOf("Medi", 1));
-        if (theConfig->MediaType != old) {
+        if (ShownMediaType(theConfig->MediaType) != ShownMediaType(old)) {
             lgItemHit = 0;
             QuitWindow(userData);
         }

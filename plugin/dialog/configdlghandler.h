@@ -1,5 +1,5 @@
 // configdlghandler.h: the settings window. The host's custom-button request
-// fetches a frame of the clip and opens the modal window of the clip's video
+// fetches a frame of the clip and opens the modal window of the saved video
 // format on the shared configuration; every command of the window edits the
 // record in place and refreshes the live preview. OK saves the record,
 // Cancel puts it back byte for byte as it was when the window opened, and a
@@ -22,18 +22,25 @@
 
 // Custom-button request: fetches frame renderFrame + the most recent start
 // frame at the size of the configured video format, runs the dialog on the
-// shared configuration and gives the frame back. Answers kPluginOK.
+// shared configuration and gives the frame back. The scrubber covers the
+// frames of the last render run with the thumb on renderFrame, or only that
+// frame when renderFrame lies outside them. Answers kPluginOK, or
+// kPluginFailed when OK could not save the settings.
 HYPluginResult CustomButton(SInt16 which, PluginParams *params);
 
 // Runs the dialog on theData with theGW as source frame (NULL: a black
-// frame of theData's format); returns when the dialog has closed.
-void ConfigurePlugIn(PluginDataRec *theData, GWorldPtr theGW, PluginParams *params, SInt32 firstFrameIndex,
-                     SInt32 numberOfFrames);
+// frame of theData's format); scrubber position p shows frame
+// firstFrameIndex + p, and the window opens at currentIndex (kept within
+// the positions). Returns when the dialog has closed: false when OK could
+// not save the settings.
+Boolean ConfigurePlugIn(PluginDataRec *theData, GWorldPtr theGW, PluginParams *params, SInt32 firstFrameIndex,
+                        SInt32 numberOfFrames, SInt32 currentIndex = 0);
 
-// Opens the windows on theConfig until OK or Cancel; saves on OK, restores
+// Opens the windows on theConfig until OK or Cancel; saves on OK (a failed
+// save is told in an alert over the window and answered false), restores
 // on Cancel. Expects the workspace filled and the control classes
 // registered (ConfigurePlugIn does both).
-void DoConfig(PluginDataRec *theConfig);
+Boolean DoConfig(PluginDataRec *theConfig);
 
 // Prepares a freshly opened window: workspace controls, colour boxes,
 // sliders, the video format, the record's values, the preview.
@@ -47,6 +54,8 @@ void Config2Dlg(PluginDataRec *theConfig);
 // the window's own commands, eventNotHandledErr for any other.
 OSStatus TheDialogHandler(EventHandlerCallRef callRef, EventRef theEvent, void *userData);
 
+// The video format whose window a format opens: 1, 2 or 3 (unknown: 1).
+SInt16 ShownMediaType(SInt16 mediaType);
 // The window name of a video format ("configNTSC" for unknown formats).
 const char *ConfigWindowName(SInt16 mediaType);
 // Width and height of the frame of a video format (720 x 480 for unknown).

@@ -96,7 +96,7 @@ void MakePascal(Str255 out, const char *text) {
 }
 
 // The FSSpec of the preferences file; false when the Preferences
-// folder is missing (and not to be made) or the file does not exist.
+// folder is missing (and not to be created) or the file does not exist.
 Boolean GetPrefsSpec(FSSpec &fss, OSErr &fileErr, Boolean createFolder = kDontCreateFolder) {
     SInt16 vRefNum = 0;
     SInt32 dirID = 0;
@@ -173,8 +173,8 @@ Boolean Save2Config(PluginDataRec *theConfig, Handle theSave) {
 Boolean MakeSurePrefsFileExists() {
     FSSpec fss;
     OSErr fileErr = noErr;
-    // A fresh account may have no preferences folder yet ($XDG_CONFIG_HOME,
-    // ~/.config): it is made here, or no settings could ever be saved.
+    // A new account may have no preferences folder yet: it is made, for the
+    // user alone (mode 0700).
     if (!GetPrefsSpec(fss, fileErr, kCreateFolder)) return false;
     if (fileErr == noErr) return true;
     FSpCreateResFile(&fss, cPrefsCreator, cPrefsType, smSystemScript);

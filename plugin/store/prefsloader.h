@@ -14,8 +14,8 @@
 constexpr UInt32 cConfigSaveVersion = 3;
 
 // Creates an empty preferences file when none exists (at plug-in start, before
-// the first ReadConfig), and the preferences folder when that is missing.
-// True when the file exists afterwards.
+// the first ReadConfig), and the preferences folder (mode 0700) when that is
+// missing too. True when the file exists afterwards.
 Boolean MakeSurePrefsFileExists();
 
 // True when a stored record was read into theConfig.

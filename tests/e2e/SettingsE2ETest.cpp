@@ -1,8 +1,8 @@
 // quelvane-host settings end to end: the settings window opened on a real
-// clip as an editor's button opens it, played by a script. OK saves the
-// settings (that saved settings drive a render is the host test's part),
-// Cancel saves nothing, the window shows the frame asked
-// for and the scrubber fetches the frames after it; refusals end with a
+// clip as an editor's button opens it, played by a script. OK saves every
+// setting (that saved settings drive a render is the host test's part), or
+// says it could not; Cancel saves nothing; the window opens on the frame
+// asked for and the scrubber covers the selection; refusals end with a
 // documented status and one line.
 #include "E2EProcess.h"
 #include "MediaFixtures.h"
@@ -11,6 +11,8 @@
 
 #include <QImage>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 using qvtest::Bin;
@@ -82,36 +84,70 @@ int PreviewMarks(const QImage &port)
     return n;
 }
 
-TEST_F(SettingsE2E, ScriptedZoomIsSavedOnOK)
+TEST_F(SettingsE2E, ScriptedSettingsAreSavedOnOK)
 {
     const std::string script = Script("zoom.txt", "# twice the size both ways\n"
                                                   "set Sldr 1 1000\n"
                                                   "set Sldr 2 1000 steps 5\n"
                                                   "expect text Lgnd 2 1000%\n"
+                                                  "choose Blnd 1 Screen\n"
+                                                  "click Prop 1\n"
                                                   "click \"ok  \" 1\n");
     const Result r = Host({"settings", Clip(), "--frame", "3", "--script", script});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(SavedZoom(), "zoom:  1000,1000");
+    const std::string shown = Prefs({"--show"}).out;
+    for (const char *line : {"video format:      1 (NTSC 720 x 480)", "keep proportions:  on", "blend mode:        3 (Screen)",
+                             "end rectangle:     0,0,1,1", "sliders:           1000,1000,0,0,0,0"})
+        EXPECT_NE(shown.find(line), std::string::npos) << line << " in\n" << shown;
 }
 
-TEST_F(SettingsE2E, WindowOpensOnTheAskedFrameAndTheScrubberFollowsTheClip)
+TEST_F(SettingsE2E, ScrubberCoversTheSelectionAndOpensOnTheAskedFrame)
 {
-    const std::string first = work.file("first.png"), later = work.file("later.png");
-    const std::string script = Script("look.txt", "expect text ClpM 1 0/19\n"
-                                                  "save \"" + first + "\"\n"
-                                                  "click Adva 1\n"
-                                                  "click Adva 1\n"
-                                                  "expect text ClpM 1 2/19\n"
-                                                  "save \"" + later + "\"\n"
-                                                  "click not! 1\n");
+    std::vector<std::string> shots;
+    std::string text = "expect text ClpM 1 5/19\n";
+    for (const char *position : {"", "0", "19"}) {
+        if (*position) // the step buttons do nothing at either end
+            text += std::string("set ClpS 1 ") + position + (position[0] == '0' ? "\nclick Revi 1\n" : "\nclick Adva 1\n") +
+                    "expect text ClpM 1 " + position + "/19\n";
+        shots.push_back(work.file("at" + std::string(position) + ".png"));
+        text += "save \"" + shots.back() + "\"\n";
+    }
+    const std::string script = Script("look.txt", text + "click not! 1\n");
     const Result r = Host({"settings", Clip(), "--start", "10", "--frames", "20", "--frame", "5", "--script", script});
     ASSERT_EQ(r.status, 0) << r.err;
-    QImage image(QString::fromStdString(first));
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(PreviewMarks(image), 15); // --start 10, --frame 5
-    image = QImage(QString::fromStdString(later));
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(PreviewMarks(image), 17);
+    const int frames[] = {15, 10, 29}; // the asked frame, the selection's first and last
+    for (size_t i = 0; i < shots.size(); ++i) {
+        QImage image(QString::fromStdString(shots[i]));
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(PreviewMarks(image), frames[i]) << shots[i];
+    }
+}
+
+TEST_F(SettingsE2E, OkSavesIntoANewFolderOrSaysItCouldNot)
+{
+    const std::string script = Script("ok.txt", "set Sldr 1 300\nclick \"ok  \" 1\n");
+    // A new account: the preferences folder is made, for the user alone.
+    RunOptions fresh;
+    fresh.prefs = work.file("home/.config");
+    Result r = qvtest::Host({"settings", Clip(), "--script", script}, fresh);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::filesystem::status(fresh.prefs).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    EXPECT_NE(qvtest::RunProgram(Bin("quelvane-prefs"), {"--show"}, fresh).out.find("zoom:  300,0"), std::string::npos);
+    // Where no file can be written, OK tells the user and the command fails.
+    std::filesystem::create_directory(prefs.file("qrvtn-Prefs"));
+    for (int blocked = 0; blocked < 2; ++blocked) {
+        r = Host({"settings", Clip(), "--script", script});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("Alert (caution): Internal Notification:\n  The settings could not be saved"),
+                  std::string::npos)
+            << r.err; // the alert, as the headless front end shows it
+        EXPECT_NE(r.err.find("quelvane-host: the settings window (the settings were not saved)"), std::string::npos)
+            << r.err;
+        std::filesystem::remove(prefs.file("qrvtn-Prefs"));
+        std::filesystem::create_symlink(work.file("nowhere/prefs"), prefs.file("qrvtn-Prefs"));
+    }
 }
 
 TEST_F(SettingsE2E, CancelSavesNothing)
@@ -134,12 +170,18 @@ TEST_F(SettingsE2E, RefusalsEndWithADocumentedStatusAndOneLine)
         const char *says;
     };
     const std::string bad = Script("bad.txt", "set Sldr 1 10\nwiggle Sldr 1\n");
+    const std::string huge = Script("huge.txt", std::string(1 << 20, '#') + "\n");
+    const char *failing = std::getenv("QUELVANE_FAILING_PLUGIN");
     const std::string wrong = Script("wrong.txt", "expect value Sldr 1 77\nclick \"ok  \" 1\n");
     const std::string shortScript = Script("short.txt", "set Sldr 1 10\n");
     const std::vector<Case> cases = {
         {{"settings", Clip()}, 2, "--script"},                 // no display and no script
         {{"settings", Clip(), "--script", bad}, 2, "line 2"},  // a script that cannot be read
         {{"settings", Clip(), "--script", work.file("none.txt")}, 2, "none.txt"},
+        {{"settings", Clip(), "--script", "/dev/zero"}, 2, "not a regular file"},
+        {{"settings", Clip(), "--script", work.path()}, 2, "not a regular file"},
+        {{"settings", Clip(), "--script", huge}, 2, "larger than 1 MiB"},
+        {{"--plugin", failing ? failing : "", "settings", Clip(), "--script", wrong}, 1, "kept 1 frames"},
         {{"settings", Clip(), "--frame", "40", "--script", wrong}, 2, "--frame 40"},
         {{"settings", Clip(), "--script", wrong}, 1, "did not play as written"},
         {{"settings", Clip(), "--script", shortScript}, 1, "did not play as written"},

@@ -1,24 +1,64 @@
 // mkmanual: turns the manual's Markdown source into the PDF that ships in the
 // bundle. Build-time tool; it lays the text out with Qt's text engine and
 // writes it with Qt's PDF writer, so no document tool chain is needed.
+// Pictures (![text](name.png)) are read from PICTURES (default: beside the
+// source) and shown at screen size, or narrower to fit the page.
 //
-// Usage: mkmanual SOURCE.md OUTPUT.pdf [TITLE]
+// Usage: mkmanual SOURCE.md OUTPUT.pdf [TITLE [PICTURES]]
 #include <QAbstractTextDocumentLayout>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
+
+// Loads every picture the text names and sizes it: a screen pixel is 1/96
+// inch, but no picture is wider than the page.
+bool PlacePictures(QTextDocument &doc, const QDir &folder, qreal pageWidth, qreal scale) {
+    struct Picture {
+        int position, length;
+        QTextImageFormat format;
+    };
+    std::vector<Picture> found;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                found.push_back({it.fragment().position(), it.fragment().length(),
+                                 it.fragment().charFormat().toImageFormat()});
+    for (Picture &p : found) {
+        const QImage image(folder.filePath(p.format.name()));
+        if (image.isNull()) {
+            std::fprintf(stderr, "mkmanual: cannot read the picture %s\n", qPrintable(folder.filePath(p.format.name())));
+            return false;
+        }
+        doc.addResource(QTextDocument::ImageResource, QUrl(p.format.name()), image);
+        const qreal width = std::min(pageWidth, image.width() * scale);
+        p.format.setWidth(width);
+        p.format.setHeight(width * image.height() / image.width());
+        QTextCursor cursor(&doc);
+        cursor.setPosition(p.position);
+        cursor.setPosition(p.position + p.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(p.format);
+    }
+    return true;
+}
 
 int main(int argc, char **argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: mkmanual SOURCE.md OUTPUT.pdf [TITLE]\n");
+        std::fprintf(stderr, "usage: mkmanual SOURCE.md OUTPUT.pdf [TITLE [PICTURES]]\n");
         return 2;
     }
     // A build machine has no display; the offscreen platform lays out text.
@@ -51,6 +91,8 @@ int main(int argc, char **argv) {
         doc.setMarkdown(markdown);
         // Lay the text out on the page's printable area, in the writer's units.
         const QRectF page = writer.pageLayout().paintRectPixels(writer.resolution());
+        const QDir pictures(argc > 4 ? QString::fromLocal8Bit(argv[4]) : QFileInfo(source).absolutePath());
+        if (!PlacePictures(doc, pictures, page.width() - 8, writer.resolution() / 96.0)) return 1;
         doc.documentLayout()->setPaintDevice(&writer);
         doc.setPageSize(page.size());
         doc.print(&writer);

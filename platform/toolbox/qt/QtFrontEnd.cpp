@@ -1,12 +1,20 @@
 // QtFrontEnd.cpp: the on-screen front end of the toolbox, on Qt Widgets.
 //
-// Each toolbox window is a top-level widget whose background is the
+// Each toolbox window is a top-level dialog whose background is the
 // window's port (so what custom controls drew shows), with one stock widget
 // per standard control placed at the control's bounds: QPushButton,
 // QSlider, QComboBox, QCheckBox, QLabel, QLineEdit, QGroupBox. A custom
 // control is a widget that shows its area of the port and forwards mouse
-// presses, moves and releases to the toolbox (hit test, track, hit).
+// presses, moves and releases to the toolbox (hit test, track, hit). Every
+// change of a port is repainted in the window, custom controls included.
 // Signals are connected to lambdas, so no meta-object compiler is needed.
+//
+// Windows are fixed-size dialogs without minimise and maximise buttons,
+// modal, transient for the window they were first shown over. Return presses
+// the default button, Escape the cancel button, and the window manager's
+// close button cancels too and, if that does not end the window's modal
+// loop, ends it. Alerts, the colour picker and the file chooser open over
+// the window of the innermost modal loop.
 //
 // Application modality: while a modal loop runs, an application-wide event
 // filter drops mouse and keyboard input to every window except the one of
@@ -19,11 +27,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -31,8 +42,12 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWindow>
 
 #include <cstdlib>
 #include <cstring>
@@ -101,11 +116,26 @@ void PaintPort(QPainter &painter, WindowRef window, QRect area, QPoint at)
     painter.drawImage(at + (inside.topLeft() - area.topLeft()), image);
 }
 
-// The window's content: paints the port, holds the control widgets.
-class PortView final : public QWidget {
+// The window: a dialog that paints the port and holds the control widgets.
+class PortView final : public QDialog {
 public:
-    explicit PortView(WindowRef w) : window(w) { setAttribute(Qt::WA_OpaquePaintEvent); }
+    explicit PortView(WindowRef w)
+        : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+          window(w)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setWindowModality(Qt::ApplicationModal);
+    }
     WindowRef window;
+
+    // Escape (QDialog's own key handling): the cancel button.
+    void reject() override
+    {
+        if (!window)
+            return;
+        DispatchScope scope;
+        UserCancelWindow(window, false);
+    }
 
 protected:
     void paintEvent(QPaintEvent *event) override
@@ -113,16 +143,24 @@ protected:
         QPainter painter(this);
         PaintPort(painter, window, event->rect(), event->rect().topLeft());
     }
+    // The window manager's close button. The toolbox hides the window when
+    // its owner disposes of it.
+    void closeEvent(QCloseEvent *event) override
+    {
+        event->ignore();
+        if (!window)
+            return;
+        DispatchScope scope;
+        UserCancelWindow(window, true);
+    }
 };
 
 // A custom control: shows its area of the port (what its class drew there),
 // forwards the mouse.
 class CustomView final : public QWidget {
 public:
-    CustomView(ControlRef c, QWidget *parent) : QWidget(parent), control(c)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
+    // Not opaque: a repaint of the window under it repaints it too.
+    CustomView(ControlRef c, QWidget *parent) : QWidget(parent), control(c) {}
     ControlRef control;
     ControlPartCode pressed = kControlNoPart;
 
@@ -230,7 +268,11 @@ protected:
 class ScreenFrontEnd final : public FrontEnd {
 public:
     ScreenFrontEnd() { qApp->installEventFilter(&filter); }
-    ~ScreenFrontEnd() override { qApp->removeEventFilter(&filter); }
+    ~ScreenFrontEnd() override
+    {
+        qApp->removeEventFilter(&filter);
+        delete interrupts;
+    }
 
     QVFrontEndKind kind() const override { return kQVFrontEndScreen; }
 
@@ -276,6 +318,9 @@ public:
     {
         if (PortView *top = topOf(w)) {
             if (w->visible) {
+                PortView *parent = w->parent ? topOf(w->parent) : nullptr;
+                if (parent && top->winId() && parent->winId())
+                    top->windowHandle()->setTransientParent(parent->windowHandle());
                 top->show();
                 top->raise();
                 top->activateWindow();
@@ -301,6 +346,8 @@ public:
         }
     }
 
+    // The window repaints the area, custom controls over it included (they
+    // are not opaque, so Qt repaints them with the window).
     void portChanged(WindowRef w, const Rect &r) override
     {
         if (PortView *top = topOf(w))
@@ -335,13 +382,19 @@ public:
     {
         if (frame.quit)
             return;
+        watchInterrupts();
         QEventLoop loop;
         frame.frontData = &loop;
         QPointer<QWidget> previous = filter.modal;
         filter.modal = topOf(frame.window);
+        if (InterruptSignal())
+            QTimer::singleShot(0, CancelPending);
         loop.exec();
         frame.frontData = nullptr;
         filter.modal = previous;
+        // The loop around this one is cancelled next.
+        if (InterruptSignal())
+            QTimer::singleShot(0, CancelPending);
     }
 
     void modalLoopQuitRequested(ModalFrame &frame) override
@@ -352,9 +405,19 @@ public:
 
     UInt32 keyModifiers() override { return Modifiers(QGuiApplication::keyboardModifiers()); }
 
+    Rect screenBounds() override
+    {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (!screen)
+            return FrontEnd::screenBounds();
+        const QRect r = screen->availableGeometry();
+        return Rect{static_cast<SInt16>(r.top()), static_cast<SInt16>(r.left()),
+                    static_cast<SInt16>(r.top() + r.height()), static_cast<SInt16>(r.left() + r.width())};
+    }
+
     bool pickColor(const std::string &prompt, RGBColor &color) override
     {
-        QColorDialog dialog;
+        QColorDialog dialog(ModalParent());
         dialog.setOption(QColorDialog::DontUseNativeDialog);
         dialog.setWindowTitle(FromBytes(prompt));
         dialog.setCurrentColor(QColor(QRgba64::fromRgba64(color.red, color.green, color.blue, 65535)));
@@ -368,7 +431,7 @@ public:
 
     bool chooseFiles(const FileRequest &request, std::vector<std::string> &paths) override
     {
-        QFileDialog dialog;
+        QFileDialog dialog(ModalParent());
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setWindowTitle(FromBytes(request.title.empty() ? request.message : request.title));
         if (!request.message.empty())
@@ -381,6 +444,13 @@ public:
         } else {
             dialog.setAcceptMode(QFileDialog::AcceptOpen);
             dialog.setFileMode(request.allowMultiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+            // What the platform's image reader opens first, anything second.
+            QStringList patterns;
+            for (const QByteArray &format : QImageReader::supportedImageFormats())
+                patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower()
+                         << QStringLiteral("*.") + QString::fromLatin1(format).toUpper();
+            dialog.setNameFilters({QStringLiteral("Images (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'),
+                                   QStringLiteral("All Files (*)")});
         }
         DispatchScope scope;
         if (dialog.exec() != QDialog::Accepted)
@@ -392,7 +462,7 @@ public:
 
     DialogItemIndex presentAlert(const QVAlertContent &alert) override
     {
-        QMessageBox box;
+        QMessageBox box(ModalParent());
         box.setIcon(alert.alertType == kAlertStopAlert      ? QMessageBox::Critical
                     : alert.alertType == kAlertCautionAlert ? QMessageBox::Warning
                                                             : QMessageBox::Information);
@@ -419,6 +489,30 @@ public:
 
 private:
     ModalFilter filter;
+    QSocketNotifier *interrupts = nullptr;
+
+    // An alert or file chooser open over the window is cancelled with it.
+    static void CancelPending()
+    {
+        DispatchScope scope;
+        if (InterruptSignal())
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                if (!dialog->property("quelvaneWindow").toBool())
+                    dialog->reject();
+        CancelForInterrupt();
+    }
+
+    // Wakes up when a signal set up with QVToolboxCancelOnSignals arrives.
+    void watchInterrupts()
+    {
+        if (interrupts || InterruptDescriptor() < 0)
+            return;
+        interrupts = new QSocketNotifier(InterruptDescriptor(), QSocketNotifier::Read, qApp);
+        QObject::connect(interrupts, &QSocketNotifier::activated, qApp, CancelPending);
+    }
+
+    // Dialogs of the platform open over the window of the innermost loop.
+    static QWidget *ModalParent() { return topOf(InnermostModalWindow()); }
 
     static PortView *topOf(WindowRef w)
     {
@@ -431,10 +525,10 @@ private:
         PortView *top = topOf(w);
         if (!top)
             return;
-        const int width = w->content.right - w->content.left, height = w->content.bottom - w->content.top;
-        top->setFixedSize(width, height);
-        top->move(w->content.left, w->content.top);
-        top->update();
+        const QRect content(w->content.left, w->content.top, w->content.right - w->content.left,
+                            w->content.bottom - w->content.top);
+        top->setFixedSize(content.size());
+        top->setGeometry(content);
     }
 
     void makeControl(ControlRef c, PortView *top)
@@ -446,9 +540,7 @@ private:
         case ControlType::PushButton: {
             auto *b = new QPushButton(top);
             b->setAutoDefault(false);
-            b->setDefault(c->isDefault);
-            if (c->isCancel)
-                b->setShortcut(QKeySequence(Qt::Key_Escape));
+            b->setDefault(c->isDefault); // Return, through the dialog
             QObject::connect(b, &QPushButton::clicked, b, [c]() {
                 if (!UserCanUse(c))
                     return;
@@ -638,7 +730,8 @@ FrontEnd *CreateScreenFrontEnd()
         static char *argv[] = {name, nullptr};
         // Lives for the rest of the process, as the platform's application does.
         static QApplication *application = new QApplication(argc, argv);
-        (void)application;
+        // Windows end when their owner disposes of them, never by Qt's choice.
+        application->setQuitOnLastWindowClosed(false);
     }
     return new ScreenFrontEnd;
 }

@@ -1,5 +1,5 @@
-// Standard alerts: buttons and answers, presenters, the headless output, and
-// ending the process.
+// Standard alerts: buttons and answers, presenters, and ending the process.
+// (The headless output: the end-to-end settings tests.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -102,35 +102,6 @@ TEST_F(Alerts, AlertsHoldTheirStringsUntilTheyAreDisposedOf) {
     DialogItemIndex hit = 0;
     EXPECT_EQ(RunStandardAlert(alert, nullptr, &hit), noErr);
     EXPECT_EQ(recorder.message, "kept");
-}
-
-TEST_F(Alerts, RefusesBadArguments) {
-    DialogRef alert = reinterpret_cast<DialogRef>(1);
-    EXPECT_EQ(CreateStandardAlert(7, CFSTR("H"), nullptr, nullptr, &alert), paramErr);
-    EXPECT_EQ(alert, nullptr);
-    EXPECT_EQ(CreateStandardAlert(kAlertStopAlert, CFSTR("H"), nullptr, nullptr, nullptr), paramErr);
-    EXPECT_EQ(RunStandardAlert(nullptr, nullptr, nullptr), paramErr);
-    EXPECT_EQ(recorder.calls, 0);
-}
-
-TEST(HeadlessAlerts, WriteHeadlineAndDescriptionToStandardErrorAndAnswerTheDefault) {
-    QVSetAlertPresenter(nullptr, nullptr);
-
-    AlertStdCFStringAlertParamRec param;
-    GetStandardAlertDefaultParams(&param, kStdCFStringAlertVersionOne);
-    param.defaultText = CFSTR("Keep going");
-    param.cancelText = CFSTR("Stop");
-    param.cancelButton = kAlertStdAlertCancelButton;
-    DialogRef alert = nullptr;
-    ASSERT_EQ(CreateStandardAlert(kAlertCautionAlert, CFSTR("Disk almost full"), CFSTR("Only 1 MB left."), &param,
-                                  &alert),
-              noErr);
-    ::testing::internal::CaptureStderr();
-    DialogItemIndex hit = 0;
-    RunStandardAlert(alert, nullptr, &hit);
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(hit, kAlertStdAlertOKButton);
-    EXPECT_EQ(err, "Alert (caution): Disk almost full\n  Only 1 MB left.\n  [Keep going]\n");
 }
 
 TEST(ExitToShellDeathTest, EndsTheProcessWithItsDocumentedStatus) {

@@ -1,4 +1,4 @@
-// Events: typed parameters, handler chains and their order, passing on with
+// Events: handler chains and their order, passing on with
 // eventNotHandledErr, removal, the way of commands
 // from control to window to application, standard hit handling, and
 // application-modal loops nested inside each other.
@@ -56,30 +56,6 @@ OSStatus SendCommandTo(EventTargetRef target, UInt32 id)
 using Events = PanelTest;
 
 } // namespace
-
-TEST(EventParameters, AreTypedCopiedAndBounded)
-{
-    EventRef e = nullptr;
-    ASSERT_EQ(CreateEvent(nullptr, kEventClassControl, kEventControlHitTest, 0, 0, &e), noErr);
-    Point p{12, 34};
-    ASSERT_EQ(SetEventParameter(e, kEventParamMouseLocation, typeQDPoint, sizeof p, &p), noErr);
-    p = {0, 0}; // the event keeps its own copy
-    Point back{};
-    ByteCount size = 0;
-    EXPECT_EQ(GetEventParameter(e, kEventParamMouseLocation, typeWildCard, nullptr, sizeof back, &size, &back), noErr);
-    EXPECT_EQ(back.v, 12);
-    EXPECT_EQ(back.h, 34);
-    EXPECT_EQ(GetEventParameter(e, kEventParamMouseLocation, typeUInt32, nullptr, 4, nullptr, &back),
-              eventParameterTypeErr);
-    EXPECT_EQ(GetEventParameter(e, kEventParamKeyModifiers, typeUInt32, nullptr, 4, nullptr, &back),
-              eventParameterNotFoundErr);
-    // A smaller buffer gets what fits, never more.
-    UInt8 two[3] = {0, 0, 0xEE};
-    EXPECT_EQ(GetEventParameter(e, kEventParamMouseLocation, typeQDPoint, nullptr, 2, &size, two), noErr);
-    EXPECT_EQ(two[2], 0xEE);
-    EXPECT_EQ(size, sizeof(Point));
-    ReleaseEvent(e);
-}
 
 TEST_F(Events, ChainRunsNewestFirstAndNotHandledPassesOn)
 {

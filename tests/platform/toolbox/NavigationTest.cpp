@@ -1,10 +1,9 @@
-// Descriptor lists, the open and save dialogs answered by script, alerts
-// answered by script, and nibs and classes found through bundles and
-// string objects.
+// Descriptor lists, alerts answered by script, and nibs and classes found
+// through bundles and string objects. (The open and save dialogs answered by
+// script: tests/plugin/dialog/FileChooserTest.cpp.)
 #include "ToolboxTestSupport.h"
 
 #include "corefoundation/CFBundle.h"
-#include "resources/Files.h"
 #include "toolbox/Alerts.h"
 #include "toolbox/Navigation.h"
 
@@ -36,30 +35,6 @@ public:
     std::string path;
 };
 
-std::string PathOf(const FSSpec &spec)
-{
-    char path[1024];
-    if (QVFSSpecGetPath(&spec, path, sizeof path) != noErr)
-        return "<none>";
-    return path;
-}
-
-std::vector<std::string> Selection(const NavReplyRecord &reply)
-{
-    std::vector<std::string> out;
-    long count = 0;
-    AECountItems(&reply.selection, &count);
-    for (long i = 1; i <= count; ++i) {
-        FSSpec spec;
-        Size size = 0;
-        DescType type = 0;
-        EXPECT_EQ(AEGetNthPtr(&reply.selection, i, typeFSS, nullptr, &type, &spec, sizeof spec, &size), noErr);
-        EXPECT_EQ(size, 70);
-        out.push_back(PathOf(spec));
-    }
-    return out;
-}
-
 } // namespace
 
 TEST(DescriptorLists, HoldItemsByIndexWithTheirTypesAndNeverOverrunABuffer)
@@ -89,68 +64,6 @@ TEST(DescriptorLists, HoldItemsByIndexWithTheirTypesAndNeverOverrunABuffer)
     AEDisposeDesc(&plain);
     AEDisposeDesc(&list);
     EXPECT_EQ(AECountItems(&list, &count), errAEWrongDataType);
-}
-
-class FileDialogs : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(QVToolboxSelectFrontEnd(kQVFrontEndHeadless), noErr);
-        NavGetDefaultDialogOptions(&options);
-        reply.version = kNavReplyRecordVersion;
-    }
-    void TearDown() override { QVToolboxClearScript(); }
-    TempDir dir;
-    NavDialogOptions options;
-    NavReplyRecord reply{};
-};
-
-TEST_F(FileDialogs, OpenDialogAnswersTheScriptedFiles)
-{
-    std::string a = dir.file("a.png"), b = dir.file("b.png");
-    LoadScript("file \"" + a + "\" \"" + b + "\" \"" + dir.path + "/missing.png\"\n");
-    ASSERT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), noErr);
-    EXPECT_TRUE(reply.validRecord);
-    EXPECT_EQ(Selection(reply), (std::vector<std::string>{a, b})); // a file that is not there is not offered
-    EXPECT_EQ(NavDisposeReply(&reply), noErr);
-
-    // Without multiple selection only the first file is kept.
-    options.dialogOptionFlags &= ~kNavAllowMultipleFiles;
-    reply.version = kNavReplyRecordVersion;
-    LoadScript("file \"" + b + "\" \"" + a + "\"\n");
-    ASSERT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), noErr);
-    EXPECT_EQ(Selection(reply), (std::vector<std::string>{b}));
-    NavDisposeReply(&reply);
-}
-
-TEST_F(FileDialogs, CancelledOrUnansweredDialogsReportCancel)
-{
-    LoadScript("file cancel\nshow\n");
-    EXPECT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), userCanceledErr);
-    ReportLines report;
-    // The next action is no answer: the dialog is cancelled and the action stays.
-    EXPECT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), userCanceledErr);
-    EXPECT_EQ(QVToolboxScriptActionsLeft(), 1u);
-    EXPECT_NE(report.all().find("open dialog"), std::string::npos);
-    // A reply of another version is refused.
-    reply.version = 1;
-    EXPECT_EQ(NavGetFile(nullptr, &reply, &options, nullptr, nullptr, nullptr, nullptr, nullptr), paramErr);
-    EXPECT_EQ(NavGetFile(nullptr, nullptr, &options, nullptr, nullptr, nullptr, nullptr, nullptr), paramErr);
-}
-
-TEST_F(FileDialogs, SaveDialogTellsWhetherItReplaces)
-{
-    std::string existing = dir.file("old.txt");
-    LoadScript("file \"" + existing + "\"\nfile \"" + dir.path + "/new.txt\"\n");
-    ASSERT_EQ(NavPutFile(nullptr, &reply, &options, nullptr, QV_FOURCC('T', 'E', 'X', 'T'), 0, nullptr), noErr);
-    EXPECT_TRUE(reply.replacing);
-    EXPECT_EQ(Selection(reply), (std::vector<std::string>{existing}));
-    NavDisposeReply(&reply);
-    reply.version = kNavReplyRecordVersion;
-    ASSERT_EQ(NavPutFile(nullptr, &reply, &options, nullptr, 0, 0, nullptr), noErr);
-    EXPECT_FALSE(reply.replacing);
-    EXPECT_EQ(Selection(reply), (std::vector<std::string>{dir.path + "/new.txt"}));
-    NavDisposeReply(&reply);
 }
 
 TEST(ScriptedAlerts, TheAnswerAfterTheActionChoosesTheButton)

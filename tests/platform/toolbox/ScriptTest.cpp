@@ -1,15 +1,8 @@
 // The headless front end: scripts of user actions played inside modal loops,
 // slider drags through action procedures, popups, check boxes, texts,
-// modifier keys, expectations, answers to the colour picker, reports and
-// port images.
+// modifier keys, expectations and what cannot be played. (Port images: the
+// end-to-end settings tests.)
 #include "ToolboxTestSupport.h"
-
-#include "toolbox/ColorPicker.h"
-
-#include <QImage>
-
-#include <cstdio>
-#include <unistd.h>
 
 using namespace tbtest;
 
@@ -22,8 +15,6 @@ struct Dialog {
     std::vector<UInt32> commands;
     std::vector<SInt32> actionValues;
     std::vector<UInt32> modifiers;
-    RGBColor picked{0, 0, 0};
-    bool pickedOK = false;
 };
 
 Dialog *gDialog = nullptr;
@@ -46,18 +37,6 @@ OSStatus DialogHandler(EventHandlerCallRef, EventRef e, void *userData)
     d->modifiers.push_back(GetCurrentKeyModifiers());
     if (id == kHICommandOK || id == kHICommandCancel) {
         QuitAppModalLoopForWindow(d->w);
-        return noErr;
-    }
-    if (id == QV_FOURCC('C', 'o', 'l', '1')) {
-        NColorPickerInfo info{};
-        info.theColor.color.rgb = {1, 2, 3};
-        info.flags = 0x93;
-        const unsigned char prompt[] = "\x14Please choose color:";
-        std::memcpy(info.prompt, prompt, sizeof prompt);
-        EXPECT_EQ(NPickColor(&info), noErr);
-        d->pickedOK = info.newColorChosen;
-        if (info.newColorChosen)
-            d->picked = {info.theColor.color.rgb.red, info.theColor.color.rgb.green, info.theColor.color.rgb.blue};
         return noErr;
     }
     return eventNotHandledErr;
@@ -134,44 +113,6 @@ TEST_F(Script, ActionsOnUnusableOrMissingControlsAreReportedNotPlayed)
     EXPECT_NE(report.all().find("script line 6: expected value of Sldr 1 to be \"5\", it is \"120\""),
               std::string::npos)
         << report.all();
-}
-
-TEST_F(Script, ColourPickerTakesTheAnswerThatFollowsTheClick)
-{
-    ReportLines report;
-    Run("click Colr 1\ncolor 65535 32896 255\nclick Colr 1\ncolor cancel\nclick Colr 1\n"
-        "command \"ok  \"\n");
-    // First pick taken; the second cancelled; the third found no answer
-    // next (a command) and was cancelled, leaving the command for the loop.
-    EXPECT_FALSE(d.pickedOK);
-    EXPECT_EQ(d.picked.red, 65535);
-    EXPECT_EQ(d.picked.green, 32896);
-    EXPECT_EQ(d.picked.blue, 255);
-    EXPECT_EQ(d.commands.back(), (UInt32)kHICommandOK);
-    EXPECT_EQ(QVToolboxScriptProblems(), 0u) << report.all();
-    EXPECT_NE(report.all().find("colour picker \"Please choose color:\": no answer"), std::string::npos);
-}
-
-TEST_F(Script, ShowReportsAndSaveWritesThePort)
-{
-    ReportLines report;
-    char path[] = "/tmp/qvtb-portXXXXXX.png";
-    int fd = mkstemps(path, 4);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    SetControl32BitValue(Find(d.w, "Colr", 1), 0x3366CC);
-    Run(std::string("show\nsave \"") + path + "\"\ncommand \"ok  \"\n");
-    const std::string all = report.all();
-    EXPECT_NE(all.find("window \"panel\" title \"Test Panel\" visible active"), std::string::npos) << all;
-    EXPECT_NE(all.find("slider id \"Sldr\" 1 value 120 range -100..400 visible enabled"), std::string::npos) << all;
-    EXPECT_NE(all.find("popup id \"Medi\" 1 value 1 range 1..3 item \"NTSC\""), std::string::npos) << all;
-    EXPECT_NE(all.find("slider id \"Hide\" 1 value 0 range 0..100 hidden"), std::string::npos) << all;
-    QImage image(QString::fromLocal8Bit(path));
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.pixel(50, 170) & 0xFFFFFF, 0x3366CCu); // the custom control's drawing
-    EXPECT_EQ(image.pixel(10, 140) & 0xFFFFFF, 0x000000u);
-    EXPECT_EQ(image.pixel(300, 5) & 0xFFFFFF, 0xFFFFFFu);
-    std::remove(path);
 }
 
 TEST(ScriptParsing, BadLinesAreRefusedWithTheirNumber)

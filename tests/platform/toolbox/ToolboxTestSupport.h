@@ -101,7 +101,6 @@ inline UInt32 PortPixel(CGrafPtr port, int h, int v)
 struct Recorder {
     std::vector<std::pair<UInt32, UInt32>> events; // class, kind
     std::vector<Point> mouse;
-    ControlPartCode hitTestAnswer = 1;
     bool handleTrack = false;
     ToolboxObjectClassRef cls = nullptr;
 
@@ -140,7 +139,7 @@ struct Recorder {
             self->mouse.push_back(where);
             Rect r;
             GetControlBounds(c, &r);
-            ControlPartCode part = PtInRect(where, &r) ? self->hitTestAnswer : ControlPartCode(0);
+            ControlPartCode part = PtInRect(where, &r) ? 1 : 0;
             SetEventParameter(e, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
             return noErr;
         }

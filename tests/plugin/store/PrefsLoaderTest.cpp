@@ -276,14 +276,17 @@ TEST_F(PrefsStore, AFailedSaveLeavesThePreviousSettingsOnDisk) {
     ExpectStoredFieldsEqual(read, second);
 }
 
-TEST_F(PrefsStore, AMissingFolderIsMadeAtStartUpAPlainFileAnswersFalse) {
+TEST_F(PrefsStore, PlainFileFolderAnswersFalseAndAMissingOneIsMadeAtStartUp) {
     PluginDataRec c = Sample();
     TempDir::Write(dir / "plainfile", "");
     setenv("XDG_CONFIG_HOME", (dir / "plainfile").c_str(), 1);
-    EXPECT_FALSE(MakeSurePrefsFileExists() || ReadConfig(&c) || SaveConfig(&c));
-    // A fresh account's missing folder: reading and saving do not make it,
-    // the start-up does.
-    setenv("XDG_CONFIG_HOME", (dir / "fresh/config").c_str(), 1);
-    EXPECT_FALSE(ReadConfig(&c) || SaveConfig(&c) || std::filesystem::exists(dir / "fresh"));
-    EXPECT_TRUE(MakeSurePrefsFileExists() && SaveConfig(&c));
+    EXPECT_FALSE(MakeSurePrefsFileExists());
+    EXPECT_FALSE(ReadConfig(&c));
+    EXPECT_FALSE(SaveConfig(&c));
+    setenv("XDG_CONFIG_HOME", (dir / "missing/config").c_str(), 1);
+    EXPECT_FALSE(SaveConfig(&c)) << "only start-up makes the folder";
+    EXPECT_TRUE(MakeSurePrefsFileExists());
+    EXPECT_EQ(std::filesystem::status(dir / "missing/config").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    EXPECT_TRUE(SaveConfig(&c));
 }
