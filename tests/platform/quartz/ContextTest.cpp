@@ -1,5 +1,5 @@
 // Bitmap contexts: layouts, the bottom-left origin, the graphics state,
-// fills, clears, alpha and blend modes, snapshots that do not change, and
+// fills, clears, alpha, snapshots that do not change, and
 // contexts over QuickDraw ports.
 #include <gtest/gtest.h>
 
@@ -83,63 +83,16 @@ TEST(BitmapContext, FillColourWithAlphaIsPremultiplied) {
     EXPECT_EQ(Pixel(c, 1, 1), (P{128, 128, 64, 0}));
 }
 
-TEST(BitmapContext, ClearRectIgnoresAlphaAndModeAndScalesPartialPixels) {
+TEST(BitmapContext, ClearRectIgnoresAlphaAndScalesPartialPixels) {
     Canvas c(6, 2);
     c.Fill(255, 200, 100, 40);
     CGContextSetAlpha(c.context, 0.1f);
-    CGContextSetBlendMode(c.context, kCGBlendModeMultiply);
     CGContextClearRect(c.context, CGRect{{1, 0}, {3.5f, 2}});
     EXPECT_EQ(Pixel(c, 0, 0), (P{255, 200, 100, 40}));
     EXPECT_EQ(Pixel(c, 1, 0), (P{0, 0, 0, 0}));
     EXPECT_EQ(Pixel(c, 3, 1), (P{0, 0, 0, 0}));
     EXPECT_EQ(Pixel(c, 4, 0), (P{128, 100, 50, 20})) << "half covered: half remains";
     EXPECT_EQ(Pixel(c, 5, 0), (P{255, 200, 100, 40}));
-}
-
-TEST(BlendModes, SeparableAndPorterDuffModesFollowTheirFormulas) {
-    // Opaque source (R 0.8, G 0.4, B 0.2) over opaque (R 0.5, G 0.5, B 1.0).
-    const uint8_t src[4] = {255, 204, 102, 51};
-    ImageHolder img(QVCGImageCreateWithARGB(1, 1, 4, src));
-    auto draw = [&](CGBlendMode mode, float alpha, P background) {
-        Canvas c(1, 1);
-        c.Fill(background[0], background[1], background[2], background[3]);
-        CGContextSetBlendMode(c.context, mode);
-        CGContextSetAlpha(c.context, alpha);
-        CGContextDrawImage(c.context, CGRect{{0, 0}, {1, 1}}, img.image);
-        return Pixel(c, 0, 0);
-    };
-    const P bg{255, 128, 128, 255};
-    EXPECT_EQ(draw(kCGBlendModeNormal, 1, bg), (P{255, 204, 102, 51}));
-    EXPECT_EQ(draw(kCGBlendModeNormal, 0.5f, bg), (P{255, 166, 115, 153}));
-    EXPECT_EQ(draw(kCGBlendModeMultiply, 1, bg), (P{255, 102, 51, 51}));
-    EXPECT_EQ(draw(kCGBlendModeScreen, 1, bg), (P{255, 230, 179, 255}));
-    EXPECT_EQ(draw(kCGBlendModeDarken, 1, bg), (P{255, 128, 102, 51}));
-    EXPECT_EQ(draw(kCGBlendModeLighten, 1, bg), (P{255, 204, 128, 255}));
-    EXPECT_EQ(draw(kCGBlendModeDifference, 1, bg), (P{255, 76, 26, 204}));
-    EXPECT_EQ(draw(kCGBlendModeExclusion, 1, bg), (P{255, 127, 128, 204}));
-    EXPECT_EQ(draw(kCGBlendModeHardLight, 1, bg), (P{255, 204, 102, 102}));
-    EXPECT_EQ(draw(kCGBlendModeOverlay, 1, bg), (P{255, 204, 103, 255}));
-    EXPECT_EQ(draw(kCGBlendModeCopy, 0.6f, bg), (P{153, 122, 61, 31})) << "copy replaces, alpha included";
-    EXPECT_EQ(draw(kCGBlendModeClear, 1, bg), (P{0, 0, 0, 0}));
-    EXPECT_EQ(draw(kCGBlendModeDestinationOver, 1, bg), bg);
-    EXPECT_EQ(draw(kCGBlendModeSourceIn, 1, P{0, 0, 0, 0}), (P{0, 0, 0, 0}));
-    EXPECT_EQ(draw(kCGBlendModeDestinationOut, 1, bg), (P{0, 0, 0, 0}));
-    EXPECT_EQ(draw(kCGBlendModePlusLighter, 1, bg), (P{255, 255, 230, 255}));
-    // Luminosity: the backdrop's hue (red) at the source's luminance (grey 0.4).
-    const uint8_t grey[4] = {255, 102, 102, 102};
-    ImageHolder greyImg(QVCGImageCreateWithARGB(1, 1, 4, grey));
-    Canvas lum(1, 1);
-    lum.Fill(255, 255, 0, 0);
-    CGContextSetBlendMode(lum.context, kCGBlendModeLuminosity);
-    CGContextDrawImage(lum.context, CGRect{{0, 0}, {1, 1}}, greyImg.image);
-    EXPECT_EQ(Pixel(lum, 0, 0), (P{255, 255, 36, 36}));
-    // A mode outside the numbering leaves the mode as it was.
-    Canvas c(1, 1);
-    c.Fill(bg[0], bg[1], bg[2], bg[3]);
-    CGContextSetBlendMode(c.context, kCGBlendModeMultiply);
-    CGContextSetBlendMode(c.context, 99);
-    CGContextDrawImage(c.context, CGRect{{0, 0}, {1, 1}}, img.image);
-    EXPECT_EQ(Pixel(c, 0, 0), (P{255, 102, 51, 51}));
 }
 
 TEST(Snapshot, ImagesNeverSeeLaterDrawing) {

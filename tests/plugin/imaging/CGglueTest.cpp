@@ -1,5 +1,5 @@
 // The bridge to Quartz drawing: the y flip of rectangles, buffer snapshots,
-// drawing into QuickDraw rectangles (placement, clearing, alpha, blend mode;
+// drawing into QuickDraw rectangles (placement, clearing, alpha;
 // turn direction and resampling against the reference) and the guarded
 // failures.
 #include <gtest/gtest.h>
@@ -79,7 +79,7 @@ TEST(Draw, OnePixelImageFillsExactlyTheTargetRectangleAndNoImageNothing) {
         }
 }
 
-TEST(Draw, ClearFirstAlphaAndBlendModeReachTheDrawing) {
+TEST(Draw, ClearFirstAndAlphaReachTheDrawing) {
     const Rect target = {0, 0, 4, 4};
     // A half-transparent image (premultiplied) over opaque red: blended, or
     // alone when the footprint is cleared first.
@@ -92,19 +92,13 @@ TEST(Draw, ClearFirstAlphaAndBlendModeReachTheDrawing) {
     EXPECT_EQ(Get(cleared.get(), 2, 2), (Px{128, 0, 0, 64}));
 
     // Global alpha 0.5 halves an opaque image; a negative alpha keeps the
-    // default (opaque). Blend mode 1 (multiply) differs from normal.
+    // default (opaque).
     Img blue = MakeImage(4, 4, [](int, int) { return Opaque(0, 0, 255); });
     GW half = Filled(4, 4, Opaque(255, 0, 0)), full = Filled(4, 4, Opaque(255, 0, 0));
     DrawCGImageInQDRectWithAlpha(half.get(), blue.get(), target, 0, false, 0.5, 0);
     DrawCGImageInQDRectWithAlpha(full.get(), blue.get(), target, 0, false, -1, 0);
     EXPECT_TRUE(std::abs(Get(half.get(), 1, 1).r - 128) <= 1 && std::abs(Get(half.get(), 1, 1).b - 128) <= 1);
     EXPECT_EQ(Get(full.get(), 1, 1), Opaque(0, 0, 255));
-    Img grey = MakeImage(4, 4, [](int, int) { return Opaque(100, 100, 100); });
-    GW normal = Filled(4, 4, Opaque(200, 200, 200)), multiply = Filled(4, 4, Opaque(200, 200, 200));
-    DrawCGImageInQDRectWithAlpha(normal.get(), grey.get(), target, 0, false, 1, 0);
-    DrawCGImageInQDRectWithAlpha(multiply.get(), grey.get(), target, 0, false, 1, 1);
-    EXPECT_EQ(Get(normal.get(), 0, 0), Opaque(100, 100, 100));
-    EXPECT_NEAR(Get(multiply.get(), 0, 0).g, 200 * 100 / 255, 1);
 }
 
 TEST(Draw, ScaledTurnedTranslucentDrawingMatchesTheReference) {
