@@ -64,9 +64,6 @@ run_tests() {
     "$work/map" "$log" | sort -u
 }
 
-failing_exes() { grep -oE '[0-9]+ - [^ ]+ \((Failed|Timeout|SEGFAULT|Subprocess aborted|Exception)' "$work/ctest.out" |
-  awk '{print $3}' | paste -sd'|'; }
-
 # Test name -> test file, from every GoogleTest executable's own listing.
 make_map() {
   local name exe
@@ -82,7 +79,7 @@ make_map() {
   done
 }
 
-build_tree || { echo "the unchanged tree does not build: $build/../$work/build.log" >&2; tail -20 "$work/build.log"; exit 1; }
+build_tree || { echo "the unchanged tree does not build:" >&2; tail -20 "$work/build.log" >&2; exit 1; }
 make_map
 baseline=$(run_tests)
 [[ -z $baseline ]] || { echo "the unchanged tree fails its tests:" $baseline >&2; exit 1; }
@@ -110,7 +107,8 @@ try_mutant() {
   if build_tree; then
     killers=$(run_tests)
     if [[ -n $killers ]]; then
-      again=$(run_tests "$(failing_exes)")
+      again=$(run_tests "$(grep -oE '[0-9]+ - [^ ]+ \((Failed|Timeout|SEGFAULT|Subprocess aborted|Exception)' \
+        "$work/ctest.out" | awk '{print $3}' | paste -sd'|')")
       killers=$(comm -12 <(echo "$killers") <(echo "$again") | paste -sd,)
     fi
     restore
@@ -122,7 +120,8 @@ try_mutant() {
 }
 
 id= file= what= find= repl= started=0
-while IFS= read -r line || [[ -n $line ]]; do
+mapfile -t lines <"$catalogue" # read whole: the catalogue may be edited during a run
+for line in "${lines[@]}"; do
   case $line in
     "= "*)
       (( started )) && try_mutant
@@ -131,6 +130,6 @@ while IFS= read -r line || [[ -n $line ]]; do
     "-"*) (( nf++ )) && find+=$'\n'; find+=${line:2} ;;
     "+"*) (( nr++ )) && repl+=$'\n'; repl+=${line:2} ;;
   esac
-done <"$catalogue"
+done
 (( started )) && try_mutant
 build_tree
