@@ -42,6 +42,8 @@ TEST(CFString, InvalidUTF8IsRefusedAndSupplementaryCharactersKept) {
     EXPECT_FALSE(CFStringGetCString(emoji, tiny, sizeof tiny, kCFStringEncodingUTF8));
     EXPECT_EQ(QVCFStringGetUTF8(emoji, tiny, sizeof tiny), 6);
     EXPECT_STREQ(tiny, "a") << "never cuts a character in half";
+    char six[6];
+    EXPECT_FALSE(CFStringGetCString(emoji, six, sizeof six, kCFStringEncodingUTF8)) << "no room for the terminator";
     CFRelease(emoji);
 
     // An unpaired surrogate has no UTF-8 form.
@@ -63,6 +65,7 @@ TEST(CFURL, FilePathsArePercentEncodedAndDecodedBack) {
     UInt8 buf[256];
     ASSERT_TRUE(CFURLGetFileSystemRepresentation(u, true, buf, sizeof buf));
     EXPECT_STREQ(reinterpret_cast<char *>(buf), path);
-    EXPECT_FALSE(CFURLGetFileSystemRepresentation(u, true, buf, 10)) << "too small a buffer";
+    EXPECT_FALSE(CFURLGetFileSystemRepresentation(u, true, buf, static_cast<CFIndex>(std::strlen(path))))
+        << "no room for the terminator";
     CFRelease(u);
 }

@@ -1,7 +1,8 @@
-// Memory Manager stand-in: what it refuses, and the injected failures the
-// out-of-memory tests rely on. (Sizes and clearing are exercised by every
-// configuration copy.)
+// Memory Manager stand-in: what it refuses, cleared handles, and the
+// injected failures the out-of-memory tests rely on.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "memory/MacMemory.h"
 
@@ -12,6 +13,15 @@ TEST(MacMemory, RefusesNegativeSizesAndHandlesAsPointers) {
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(GetPtrSize(*h), 0) << "a handle's block is not a pointer block";
     EXPECT_EQ(MemError(), memWZErr);
+    DisposeHandle(h);
+}
+
+TEST(MacMemory, ClearedHandlesAreClearInReusedMemoryToo) {
+    Handle dirty = NewHandle(4096);
+    std::memset(*dirty, 0xAA, 4096);
+    DisposeHandle(dirty);
+    Handle h = NewHandleClear(4096);
+    for (int i = 0; i < 4096; ++i) ASSERT_EQ((*h)[i], 0) << i;
     DisposeHandle(h);
 }
 

@@ -56,6 +56,17 @@ TEST(GWorld, StartsAtTheOriginClearedAndLockedOrIsRefused) {
     EXPECT_LE(GetPixRowBytes(GetGWorldPixMap(made)), kMaxRowBytes) << "the widest world fits the row field";
     DisposeGWorld(made);
     DisposeGWorld(nullptr); // harmless
+    // Frame-sized worlds reuse the memory of disposed ones, and still start cleared.
+    const Rect big{0, 0, 1024, 1024};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(NewGWorld(&made, 32, &big, nullptr, nullptr, 0), noErr);
+        EXPECT_EQ(Get(made, 1000, 1000), kZero) << i;
+        UsePort use(made);
+        RGBColor red{65535, 0, 0};
+        RGBForeColor(&red);
+        PaintRect(&big);
+        DisposeGWorld(made);
+    }
 }
 
 TEST(GWorld, WorldsOverCallerMemoryUseItAndKeepItsPadding) {
