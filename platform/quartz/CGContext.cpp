@@ -289,10 +289,7 @@ void CGContextSetAlpha(CGContextRef context, CGFloat alpha) {
     c->gs.alpha = std::clamp(static_cast<double>(alpha), 0.0, 1.0);
 }
 
-void CGContextSetBlendMode(CGContextRef context, CGBlendMode mode) {
-    CGContext *c = cg::AsContext(context);
-    if (c && mode >= kCGBlendModeNormal && mode <= kCGBlendModePlusLighter) c->gs.mode = mode;
-}
+void CGContextSetBlendMode(CGContextRef, CGBlendMode) {} // only the normal mode is drawn
 
 void CGContextSetRGBFillColor(CGContextRef context, CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
     CGContext *c = cg::AsContext(context);
@@ -328,7 +325,6 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     const cgdraw::Affine m = ToPixels(c, local);
     cgdraw::Paint paint;
     paint.alpha = c->gs.alpha;
-    paint.mode = c->gs.mode;
     paint.antialias = c->gs.antialias;
     paint.nearest = c->gs.quality == kCGInterpolationNone;
     // Drawing a snapshot of these very pixels: WillDraw gives it its own copy
@@ -350,7 +346,6 @@ void CGContextFillRect(CGContextRef context, CGRect rect) {
     const double colour[4] = {a, c->gs.fill[0] * a, c->gs.fill[1] * a, c->gs.fill[2] * a};
     cgdraw::Paint paint;
     paint.alpha = c->gs.alpha;
-    paint.mode = c->gs.mode;
     paint.antialias = c->gs.antialias;
     WillDraw(c);
     cgdraw::FillQuad(target, m, colour, paint);

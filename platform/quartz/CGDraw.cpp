@@ -1,6 +1,6 @@
-// The pixel engine: coverage of parallelograms, compositing with the blend
-// modes, the clamping sampler, the row scanner that hands whole spans to
-// the kernels, and the plain C++ kernels (the reference for the AVX2 ones).
+// The pixel engine: coverage of parallelograms, source-over compositing,
+// the clamping sampler, the row scanner that hands whole spans to the
+// kernels, and the plain C++ kernels (the reference for the AVX2 ones).
 #include "quartz/CGDraw.h"
 
 #include <algorithm>
@@ -193,113 +193,13 @@ RowSpans ScanRow(const Quad &q, int row, int width, bool antialias) {
 
 // ---- Compositing ----
 
-double Lum(const double c[3]) { return 0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2]; }
-
-void ClipColor(double c[3]) {
-    const double l = Lum(c);
-    const double n = std::min({c[0], c[1], c[2]}), x = std::max({c[0], c[1], c[2]});
-    for (int i = 0; i < 3; ++i) {
-        if (n < 0) c[i] = l + (c[i] - l) * l / (l - n);
-        if (x > 1) c[i] = l + (c[i] - l) * (1 - l) / (x - l);
-    }
-}
-
-void SetLum(const double c[3], double l, double out[3]) {
-    const double d = l - Lum(c);
-    for (int i = 0; i < 3; ++i) out[i] = c[i] + d;
-    ClipColor(out);
-}
-
-double Sat(const double c[3]) { return std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]}); }
-
-void SetSat(const double c[3], double s, double out[3]) {
-    int mx = 0, mn = 0;
-    for (int i = 1; i < 3; ++i) {
-        if (c[i] > c[mx]) mx = i;
-        if (c[i] < c[mn]) mn = i;
-    }
-    if (mx == mn) {
-        out[0] = out[1] = out[2] = 0;
-        return;
-    }
-    const int md = 3 - mx - mn;
-    out[mx] = s;
-    out[md] = (c[md] - c[mn]) * s / (c[mx] - c[mn]);
-    out[mn] = 0;
-}
-
-double Separable(int mode, double cb, double cs) {
-    switch (mode) {
-    case 1: return cb * cs;
-    case 2: return cb + cs - cb * cs;
-    case 3: return Separable(9, cs, cb); // overlay = hard light with the layers swapped
-    case 4: return std::min(cb, cs);
-    case 5: return std::max(cb, cs);
-    case 6: return cb == 0 ? 0 : (cs >= 1 ? 1 : std::min(1.0, cb / (1 - cs)));
-    case 7: return cb >= 1 ? 1 : (cs <= 0 ? 0 : 1 - std::min(1.0, (1 - cb) / cs));
-    case 8: {
-        if (cs <= 0.5) return cb - (1 - 2 * cs) * cb * (1 - cb);
-        const double d = cb <= 0.25 ? ((16 * cb - 12) * cb + 4) * cb : std::sqrt(cb);
-        return cb + (2 * cs - 1) * (d - cb);
-    }
-    case 9: return cs <= 0.5 ? cb * 2 * cs : Separable(2, cb, 2 * cs - 1);
-    case 10: return std::fabs(cb - cs);
-    case 11: return cb + cs - 2 * cb * cs;
-    default: return cs;
-    }
-}
-
 // Composites one premultiplied source pixel s (channels 0..1, memory order A,
-// R, G, B; global alpha already applied) onto d with coverage cov.
-void Composite(const double s[4], uint8_t d[4], double cov, int mode) {
-    double D[4], R[4];
-    for (int i = 0; i < 4; ++i) D[i] = d[i] / 255.0;
-    const double as = s[0], ab = D[0];
-    switch (mode) {
-    case 16: R[0] = R[1] = R[2] = R[3] = 0; break;                             // clear
-    case 17: for (int i = 0; i < 4; ++i) R[i] = s[i]; break;                   // copy
-    case 18: for (int i = 0; i < 4; ++i) R[i] = s[i] * ab; break;              // source in
-    case 19: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab); break;        // source out
-    case 20: for (int i = 0; i < 4; ++i) R[i] = s[i] * ab + D[i] * (1 - as); break;       // source atop
-    case 21: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab) + D[i]; break;            // destination over
-    case 22: for (int i = 0; i < 4; ++i) R[i] = D[i] * as; break;                         // destination in
-    case 23: for (int i = 0; i < 4; ++i) R[i] = D[i] * (1 - as); break;                   // destination out
-    case 24: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab) + D[i] * as; break;       // destination atop
-    case 25: for (int i = 0; i < 4; ++i) R[i] = s[i] * (1 - ab) + D[i] * (1 - as); break; // xor
-    case 26: // plus darker
-        R[0] = std::min(1.0, as + ab);
-        for (int i = 1; i < 4; ++i) R[i] = std::max(0.0, R[0] - ((as - s[i]) + (ab - D[i])));
-        break;
-    case 27: for (int i = 0; i < 4; ++i) R[i] = std::min(1.0, s[i] + D[i]); break; // plus lighter
-    case 0: for (int i = 0; i < 4; ++i) R[i] = s[i] + D[i] * (1 - as); break;        // normal
-    default: {
-        // Normal, the separable and the non-separable modes on
-        // un-premultiplied colour, then the general compositing formula.
-        R[0] = as + ab * (1 - as);
-        double Cs[3], Cb[3], B[3];
-        for (int i = 0; i < 3; ++i) {
-            Cs[i] = as > 0 ? std::min(1.0, s[i + 1] / as) : 0;
-            Cb[i] = ab > 0 ? std::min(1.0, D[i + 1] / ab) : 0;
-        }
-        if (mode >= 12 && mode <= 15) {
-            double t[3];
-            switch (mode) {
-            case 12: SetSat(Cs, Sat(Cb), t); SetLum(t, Lum(Cb), B); break;
-            case 13: SetSat(Cb, Sat(Cs), t); SetLum(t, Lum(Cb), B); break;
-            case 14: SetLum(Cs, Lum(Cb), B); break;
-            default: SetLum(Cb, Lum(Cs), B); break;
-            }
-        } else {
-            for (int i = 0; i < 3; ++i) B[i] = (mode >= 1 && mode <= 11) ? Separable(mode, Cb[i], Cs[i]) : Cs[i];
-        }
-        for (int i = 0; i < 3; ++i)
-            R[i + 1] = (1 - ab) * s[i + 1] + (1 - as) * D[i + 1] + as * ab * B[i];
-        break;
-    }
-    }
+// R, G, B; global alpha already applied) over d with coverage cov.
+void Composite(const double s[4], uint8_t d[4], double cov) {
+    const double as = s[0];
     for (int i = 0; i < 4; ++i) {
-        const double v = D[i] + (R[i] - D[i]) * cov;
-        d[i] = static_cast<uint8_t>(std::clamp(std::nearbyint(v * 255.0), 0.0, 255.0));
+        const double D = d[i] / 255.0, R = s[i] + D * (1 - as);
+        d[i] = static_cast<uint8_t>(std::clamp(std::nearbyint((D + (R - D) * cov) * 255.0), 0.0, 255.0));
     }
 }
 
@@ -375,7 +275,7 @@ struct ImageDraw {
     Affine inv;
     Quad quad;
     Kernels k;
-    bool simpleOver; // normal mode, full alpha, bilinear: the kernels composite themselves
+    bool simpleOver; // full alpha, bilinear: the kernels composite themselves
     bool kernelsFit; // positions step small enough for the span kernels
     std::vector<uint8_t> samples;
     std::vector<RowPlan> plans; // rows r0 .. r1 - 1
@@ -383,7 +283,7 @@ struct ImageDraw {
 
     ImageDraw(const Surface &d, const Source &s, const Affine &m, const Paint &p, const Affine &inverse)
         : dst(d), src(s), paint(p), inv(inverse), quad(m, s.width, s.height), k(CurrentKernels()) {
-        simpleOver = paint.mode == 0 && paint.alpha >= 1.0 && !paint.nearest;
+        simpleOver = paint.alpha >= 1.0 && !paint.nearest;
         kernelsFit = std::fabs(inv.a) < 4096 && std::fabs(inv.b) < 4096 && !paint.nearest;
     }
 
@@ -433,7 +333,7 @@ struct ImageDraw {
         double S[4];
         const double ka = paint.alpha / 255.0;
         for (int i = 0; i < 4; ++i) S[i] = s[i] * ka;
-        Composite(S, row + col * 4, cov, paint.mode);
+        Composite(S, row + col * 4, cov);
     }
 
     void WholePixel(uint8_t *row, int col, const RowMap &m) {
@@ -461,7 +361,7 @@ struct ImageDraw {
                 for (int c = k0; c < k1; ++c) {
                     double S[4];
                     for (int i = 0; i < 4; ++i) S[i] = samples[(c - k0) * 4 + i] * ka;
-                    Composite(S, row + c * 4, 1.0, paint.mode);
+                    Composite(S, row + c * 4, 1.0);
                 }
             }
         }
@@ -493,7 +393,7 @@ struct ImageDraw {
         partial(f1, xb);
     }
 
-    // Upright scaling with the normal mode: the columns that are wholly
+    // Upright scaling at full alpha: the columns that are wholly
     // covered and horizontally inside the source go through the separable
     // kernels for every wholly covered row (rows above and below the source
     // repeat its edge rows, as the clamping sampler does); false when the
@@ -706,7 +606,7 @@ void ShapeFill(const Surface &dst, const Affine &m, const Paint &paint, const do
     // Whole pixels of an opaque normal fill are one pixel value.
     uint8_t solid[4];
     for (int i = 0; i < 4; ++i) solid[i] = static_cast<uint8_t>(std::nearbyint(S[i] * 255.0));
-    const bool opaque = !clear && paint.mode == 0 && solid[0] == 255;
+    const bool opaque = !clear && solid[0] == 255;
     for (int r = r0; r < r1; ++r) {
         const RowSpans sp = ScanRow(q, r, dst.width, paint.antialias);
         uint8_t *row = dst.data + static_cast<size_t>(r) * dst.rowBytes;
@@ -721,7 +621,7 @@ void ShapeFill(const Surface &dst, const Affine &m, const Paint &paint, const do
             } else if (whole && opaque) {
                 std::memcpy(d, solid, 4);
             } else {
-                Composite(S, d, cov, paint.mode);
+                Composite(S, d, cov);
             }
         }
     }

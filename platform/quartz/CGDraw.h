@@ -2,7 +2,7 @@
  * CGDraw.h: the pixel engine of the Quartz stand-in (internal). Draws an
  * image through an affine map onto 32-bit premultiplied pixels (memory order
  * A, R, G, B) with bilinear filtering and anti-aliased edges, fills and
- * clears parallelograms, and composites with the platform's blend modes.
+ * clears parallelograms, compositing source over destination.
  *
  * Every drawing splits the target into three kinds of pixels, row by row:
  * pixels the shape covers only partly (exact area coverage, composited in
@@ -44,7 +44,6 @@ struct Source {
 // How drawn pixels combine with the target.
 struct Paint {
     double alpha = 1.0;      // global alpha, 0..1
-    int mode = 0;            // blend mode in the platform's numbering
     bool antialias = true;   // area coverage at edges; else pixel centres
     bool nearest = false;    // nearest-pixel sampling instead of bilinear
 };

@@ -30,7 +30,6 @@ struct CGColorSpace {
 struct CGGState {
     cgdraw::Affine ctm{1, 0, 0, 1, 0, 0}; // user space to device space (y up)
     double alpha = 1.0;
-    CGBlendMode mode = kCGBlendModeNormal;
     double fill[4] = {0, 0, 0, 1}; // red, green, blue, alpha (not premultiplied)
     CGInterpolationQuality quality = kCGInterpolationDefault;
     bool antialias = true;

@@ -3,7 +3,7 @@
  * images of 8 bits per component, alpha first, premultiplied (memory byte
  * order alpha, red, green, blue); bitmap contexts over such pixels with a
  * transformation matrix, scaled and rotated image drawing (bilinear filter,
- * anti-aliased edges), rectangle fills, global alpha and blend modes; the
+ * anti-aliased edges), rectangle fills and global alpha; the
  * bridge from QuickDraw ports (QDBeginCGContext); and image sources that
  * decode image files (PNG, JPEG, GIF, TIFF, BMP and whatever else the
  * system's Qt image plug-ins read).
@@ -127,41 +127,11 @@ enum {
     kCGBitmapByteOrder32Big = 4 << 12
 };
 
-/* ---- Blend modes (the platform's numbering). 0..11 are the separable
-   modes, 12..15 the non-separable ones, 16..27 the Porter-Duff operators and
-   the two plus modes; every one of them is drawn as the platform defines it
-   on premultiplied colour. Another value leaves the mode unchanged. ---- */
+/* ---- Blend modes (the platform's numbering). Only the normal mode is
+   drawn: no path of the plug-in or the host draws with another, and setting
+   one leaves the context drawing normally. ---- */
 typedef SInt32 CGBlendMode;
-enum {
-    kCGBlendModeNormal = 0,
-    kCGBlendModeMultiply = 1,
-    kCGBlendModeScreen = 2,
-    kCGBlendModeOverlay = 3,
-    kCGBlendModeDarken = 4,
-    kCGBlendModeLighten = 5,
-    kCGBlendModeColorDodge = 6,
-    kCGBlendModeColorBurn = 7,
-    kCGBlendModeSoftLight = 8,
-    kCGBlendModeHardLight = 9,
-    kCGBlendModeDifference = 10,
-    kCGBlendModeExclusion = 11,
-    kCGBlendModeHue = 12,
-    kCGBlendModeSaturation = 13,
-    kCGBlendModeColor = 14,
-    kCGBlendModeLuminosity = 15,
-    kCGBlendModeClear = 16,
-    kCGBlendModeCopy = 17,
-    kCGBlendModeSourceIn = 18,
-    kCGBlendModeSourceOut = 19,
-    kCGBlendModeSourceAtop = 20,
-    kCGBlendModeDestinationOver = 21,
-    kCGBlendModeDestinationIn = 22,
-    kCGBlendModeDestinationOut = 23,
-    kCGBlendModeDestinationAtop = 24,
-    kCGBlendModeXOR = 25,
-    kCGBlendModePlusDarker = 26,
-    kCGBlendModePlusLighter = 27
-};
+enum { kCGBlendModeNormal = 0 };
 
 /* Image filtering of CGContextDrawImage: None samples the nearest pixel,
    every other value filters bilinearly (the default). */
@@ -194,7 +164,7 @@ QV_API CGContextRef CGContextRetain(CGContextRef context);
 QV_API void CGContextRelease(CGContextRef context);
 
 /* ---- Graphics state: transformation matrix (user space to the context's
-   pixels, y up), global alpha, blend mode, fill colour, interpolation.
+   pixels, y up), global alpha, fill colour, interpolation.
    SaveGState pushes all of it, RestoreGState pops it. ---- */
 QV_API void CGContextSaveGState(CGContextRef c);
 QV_API void CGContextRestoreGState(CGContextRef c);
@@ -205,6 +175,7 @@ QV_API void CGContextConcatCTM(CGContextRef c, CGAffineTransform transform);
 QV_API CGAffineTransform CGContextGetCTM(CGContextRef c);
 /* Clamped to 0..1; 1 at first. */
 QV_API void CGContextSetAlpha(CGContextRef c, CGFloat alpha);
+/* Only kCGBlendModeNormal is drawn (see above). */
 QV_API void CGContextSetBlendMode(CGContextRef c, CGBlendMode mode);
 /* Components clamped to 0..1 (not premultiplied). Opaque black at first. */
 QV_API void CGContextSetRGBFillColor(CGContextRef c, CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha);
@@ -216,10 +187,10 @@ QV_API void CGContextSetShouldAntialias(CGContextRef c, Boolean shouldAntialias)
 
 /* ---- Drawing. ---- */
 /* The whole image scaled onto rect (user space), transformed by the CTM,
-   composited with the blend mode and global alpha. */
+   composited source over the pixels with the global alpha. */
 QV_API void CGContextDrawImage(CGContextRef c, CGRect rect, CGImageRef image);
 /* The transformed rectangle becomes transparent (0, 0, 0, 0), whatever the
-   blend mode and alpha; partly covered edge pixels are scaled down. */
+   alpha; partly covered edge pixels are scaled down. */
 QV_API void CGContextClearRect(CGContextRef c, CGRect rect);
 /* The transformed rectangle filled with the fill colour. */
 QV_API void CGContextFillRect(CGContextRef c, CGRect rect);

@@ -1,6 +1,7 @@
 // Launch Services: opening documents (recorded by the hook and the log, and
-// really started through a stand-in launcher first on the PATH), item
-// information from the file system, and type identifiers.
+// really started through a stand-in launcher first on the PATH). Item
+// information and type identifiers are checked through the plug-in's file
+// procedures (imaging and common tests).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -51,7 +52,7 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(LaunchServicesTest, LaunchesGoToTheHookOrTheLogAndBadRequestsToNeither) {
+TEST_F(LaunchServicesTest, LaunchesGoToTheHookOrTheLog) {
     std::vector<std::string> calls;
     QVLSSetLaunchHook(
         [](const char *doc, const char *app, void *v) -> OSStatus {
@@ -60,7 +61,7 @@ TEST_F(LaunchServicesTest, LaunchesGoToTheHookOrTheLogAndBadRequestsToNeither) {
         },
         &calls);
     const std::string doc = Write("manual.pdf", "%PDF"), app = Write("viewer", "#!/bin/sh\n", true);
-    const FSRef docRef = Ref(doc), appRef = Ref(app), invalid{};
+    const FSRef docRef = Ref(doc), appRef = Ref(app);
     EXPECT_EQ(LSOpenFSRef(&docRef, nullptr), kLSApplicationNotFoundErr);
     CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(doc.c_str()),
                                                            CFIndex(doc.size()), false);
@@ -69,16 +70,6 @@ TEST_F(LaunchServicesTest, LaunchesGoToTheHookOrTheLogAndBadRequestsToNeither) {
     LSLaunchFSRefSpec spec = {&appRef, 1, &docRef, nullptr, kLSLaunchDefaults, nullptr};
     LSOpenFromRefSpec(&spec, nullptr);
     EXPECT_EQ(calls, (std::vector<std::string>{doc + "|default", doc + "|default", doc + "|" + app}));
-
-    calls.clear();
-    EXPECT_EQ(LSOpenFSRef(&invalid, nullptr), paramErr);
-    CFURLRef web = CFURLCreateWithString(nullptr, CFSTR("http://example.org/a.pdf"), nullptr);
-    EXPECT_EQ(LSOpenCFURLRef(web, nullptr), paramErr);
-    CFRelease(web);
-    const FSRef notApp = Ref(Write("notes", "plain"));
-    spec.appRef = &notApp;
-    EXPECT_EQ(LSOpenFromRefSpec(&spec, nullptr), kLSNotAnApplicationErr);
-    EXPECT_TRUE(calls.empty());
 
     // Without a hook the log records instead of launching.
     QVLSSetLaunchHook(nullptr, nullptr);
@@ -108,48 +99,6 @@ TEST_F(LaunchServicesTest, DocumentsReallyStartTheDesktopLauncherOrTheApplicatio
     LSLaunchFSRefSpec spec = {&appRef, 1, &ref, nullptr, kLSLaunchDefaults, nullptr};
     ASSERT_EQ(LSOpenFromRefSpec(&spec, nullptr), noErr);
     EXPECT_EQ(WaitForFile(dir_ / "viewer.out"), doc + "\n");
-}
-
-TEST_F(LaunchServicesTest, ItemInfoDescribesFilesFoldersAndTheirTypes) {
-    LSItemInfoRecord info;
-    const FSRef folder = Ref(dir_.string());
-    ASSERT_EQ(LSCopyItemInfoForRef(&folder, kLSRequestBasicFlagsOnly, &info), noErr);
-    EXPECT_EQ(info.flags & (kLSItemInfoIsContainer | kLSItemInfoIsPlainFile), LSItemInfoFlags(kLSItemInfoIsContainer));
-
-    // The file type comes from the first bytes, the extension from the name,
-    // and only what was asked for is filled.
-    const FSRef png = Ref(Write("picture", std::string("\x89PNG\r\n\x1a\n....", 12)));
-    ASSERT_EQ(LSCopyItemInfoForRef(&png, kLSRequestExtension | kLSRequestTypeCreator, &info), noErr);
-    EXPECT_EQ(info.filetype, QV_FOURCC('P', 'N', 'G', 'f'));
-    EXPECT_EQ(info.extension, nullptr);
-    EXPECT_EQ(info.flags, 0u);
-    const FSRef jpg = Ref(Write("Photo.Holiday.JPG", "\xFF\xD8\xFF\xE0"));
-    ASSERT_EQ(LSCopyItemInfoForRef(&jpg, kLSRequestAllInfo, &info), noErr);
-    EXPECT_TRUE(info.extension && CFEqual(info.extension, CFSTR("JPG")));
-    EXPECT_EQ(info.flags, LSItemInfoFlags(kLSItemInfoIsPlainFile));
-    CFRelease(info.extension);
-    const FSRef hidden = Ref(Write(".settings", "x"));
-    ASSERT_EQ(LSCopyItemInfoForRef(&hidden, kLSRequestAllInfo, &info), noErr);
-    EXPECT_TRUE((info.flags & kLSItemInfoIsInvisible) && !info.extension);  // a leading dot is no extension
-    const FSRef invalid{};
-    EXPECT_EQ(LSCopyItemInfoForRef(&invalid, kLSRequestAllInfo, &info), paramErr);
-}
-
-TEST(UTType, TagsMapToIdentifiersThatConformThroughTheHierarchy) {
-    CFStringRef jpeg = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, CFSTR("JPEG"), nullptr);
-    CFStringRef gifType = UTCreateStringForOSType(QV_FOURCC('G', 'I', 'F', 'f'));
-    CFStringRef gif = UTTypeCreatePreferredIdentifierForTag(kUTTagClassOSType, gifType, nullptr);
-    CFStringRef xyz = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, CFSTR("xyz"), nullptr);
-    CFStringRef xyw = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, CFSTR("xyw"), nullptr);
-    EXPECT_TRUE(UTTypeEqual(jpeg, CFSTR("Public.JPEG")) && UTTypeEqual(gif, CFSTR("com.compuserve.gif")));
-    EXPECT_TRUE(UTTypeConformsTo(jpeg, CFSTR("public.item")));
-    EXPECT_FALSE(UTTypeConformsTo(jpeg, CFSTR("public.text")));
-    EXPECT_FALSE(UTTypeConformsTo(CFSTR("public.image"), CFSTR("public.jpeg")));
-    // Unknown tags: distinct dynamic identifiers that are data, not images.
-    EXPECT_TRUE(UTTypeConformsTo(xyz, CFSTR("public.data")) && !UTTypeConformsTo(xyz, CFSTR("public.image")));
-    EXPECT_FALSE(UTTypeEqual(xyz, xyw));
-    EXPECT_EQ(UTTypeCreatePreferredIdentifierForTag(CFSTR("no.such.class"), CFSTR("png"), nullptr), nullptr);
-    for (CFStringRef s : {jpeg, gifType, gif, xyz, xyw}) CFRelease(s);
 }
 
 } // namespace

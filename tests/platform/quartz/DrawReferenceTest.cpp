@@ -163,42 +163,6 @@ std::vector<int> Cases() {
     return cases;
 }
 
-TEST(DrawReference, RandomTransformsMatchTheDoublePrecisionReference) {
-    KernelChoice plain(false);
-    for (int n : Cases()) {
-        const Case c = MakeCase(n);
-        std::mt19937 rng(static_cast<unsigned>(n) * 7919u);
-        const std::vector<uint8_t> px = RandomImagePixels(rng, c.w, c.h, c.opaqueImage);
-        const std::vector<uint8_t> bg = RandomImagePixels(rng, 80, 80, c.opaqueBackground);
-        const std::vector<uint8_t> got = Render(c, px, bg);
-        int worstInner, worstEdge, inner;
-        Compare(c, px, bg, got, &worstInner, &worstEdge, &inner);
-        ASSERT_LE(worstInner, 1) << "case " << n << ": wholly covered pixels (" << inner << ")";
-        ASSERT_LE(worstEdge, 2) << "case " << n << ": edge pixels";
-    }
-}
-
-TEST(DrawReference, AVX2KernelsGiveThePlainKernelsPixels) {
-    if (!QVCGSIMDAvailable()) GTEST_SKIP() << "no AVX2 on this processor";
-    for (int n : Cases()) {
-        const Case c = MakeCase(n);
-        std::mt19937 rng(static_cast<unsigned>(n) * 104729u);
-        const std::vector<uint8_t> px = RandomImagePixels(rng, c.w, c.h, c.opaqueImage);
-        const std::vector<uint8_t> bg = RandomImagePixels(rng, 80, 80, c.opaqueBackground);
-        std::vector<uint8_t> plain, simd;
-        {
-            KernelChoice k(false);
-            plain = Render(c, px, bg);
-        }
-        {
-            KernelChoice k(true);
-            simd = Render(c, px, bg);
-        }
-        for (size_t i = 0; i < plain.size(); ++i)
-            ASSERT_EQ(plain[i], simd[i]) << "case " << n << " pixel " << (i % 320) / 4 << "," << i / 320;
-    }
-}
-
 TEST(DrawReference, LargeUprightAndTurnedDrawsAgreeBetweenKernels) {
     // Big enough for the upright row path, whole-pixel copies and strips.
     if (!QVCGSIMDAvailable()) GTEST_SKIP() << "no AVX2 on this processor";
@@ -250,6 +214,10 @@ void CheckBothKernels(const Case &c, unsigned seed, const std::string &what) {
     }
     for (size_t i = 0; i < plain.size(); ++i)
         ASSERT_EQ(plain[i], simd[i]) << what << ": pixel " << (i % 320) / 4 << "," << i / 320;
+}
+
+TEST(DrawReference, RandomTransformsMatchTheReferenceAndAgreeBetweenKernels) {
+    for (int n : Cases()) CheckBothKernels(MakeCase(n), static_cast<unsigned>(n) * 7919u, "case " + std::to_string(n));
 }
 
 TEST(DrawReference, UprightDrawsOfEveryWidthAgreeAndMatchTheReference) {

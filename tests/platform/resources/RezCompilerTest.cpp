@@ -1,42 +1,10 @@
-// The resource source language of qvrez: string lists, raw data, names,
-// Mac Roman conversion, and errors with their line numbers.
+// The resource source language of qvrez: errors with their line numbers.
+// (What it compiles is checked in the built bundle's string lists.)
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "RezParser.h"
-
-namespace {
-
-constexpr ResType kSTRList = QV_FOURCC('S', 'T', 'R', '#');
-
-} // namespace
-
-TEST(RezCompiler, ParsesStringListsStringsAndData) {
-    RezResult r = ParseRezSource(R"(# comment
-resource 'STR#' 128 "Slider labels" {
-    "Zoom horizontal"   # trailing comment
-    "Café \"quoted\" \\ end"
-    ""
-}
-resource 'STR ' -5 { "Settings…" }
-resource 'Pref' 1 { hex "00 01 0a FF" "ab" hex "" "\x80\t" }
-)");
-    ASSERT_EQ(r.error, "") << "line " << r.errorLine;
-    ASSERT_EQ(r.resources.size(), 3u);
-    const RezResource &list = r.resources[0];
-    EXPECT_EQ(list.type, kSTRList);
-    EXPECT_EQ(list.id, 128);
-    EXPECT_TRUE(list.hasName);
-    EXPECT_EQ(list.name, "Slider labels");
-    EXPECT_EQ(list.data, std::string("\0\3", 2) + "\x0FZoom horizontal" + "\x13" "Caf\x8E \"quoted\" \\ end" +
-                             std::string(1, '\0'));
-    EXPECT_EQ(r.resources[1].id, -5);
-    EXPECT_FALSE(r.resources[1].hasName);
-    EXPECT_EQ(r.resources[1].data, "\x09Settings\xC9");
-    EXPECT_EQ(r.resources[2].type, QV_FOURCC('P', 'r', 'e', 'f'));
-    EXPECT_EQ(r.resources[2].data, std::string("\x00\x01\x0A\xFF" "ab\x80\t", 8));
-}
 
 TEST(RezCompiler, ReportsErrorsWithTheirLine) {
     struct Case {

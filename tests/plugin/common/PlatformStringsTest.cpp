@@ -31,7 +31,15 @@ TEST(PlatformStrings, MacRomanTextRoundTrips) {
     for (int i = 1; i <= 255; ++i) all[i] = static_cast<unsigned char>(i); // every Mac Roman character but NUL
     CFStringRef s = MakeCFString(all);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(CFStringGetLength(s), 255);
+    ASSERT_EQ(CFStringGetLength(s), 255);
+    // Every byte its own character; some that moved in or out of the set.
+    UniChar chars[256] = {0};
+    CFStringGetCharacters(s, CFRange{0, 255}, chars + 1);
+    for (int i = 1; i < 256; ++i)
+        for (int j = i + 1; j < 256; ++j) ASSERT_NE(chars[i], chars[j]) << i << " and " << j;
+    for (int i = 1; i < 128; ++i) ASSERT_EQ(chars[i], i);
+    EXPECT_TRUE(chars[0xC9] == 0x2026 && chars[0xDB] == 0x20AC && chars[0xF0] == 0xF8FF && chars[0xFF] == 0x02C7)
+        << "ellipsis, euro, the private-use logo, caron";
     Str255 back;
     CF2PString(s, back);
     EXPECT_EQ(Text(back), Text(all));
@@ -64,6 +72,10 @@ TEST(PlatformStrings, TextThatDoesNotFitGivesTheEmptyString) {
     CF2PString(greek, out);
     EXPECT_EQ(out[0], 0) << "a character Mac Roman lacks";
     CFRelease(greek);
+    CFStringRef pi = CFStringCreateWithCString(kCFAllocatorDefault, "\u03C0\u03A9", kCFStringEncodingUTF8);
+    CF2PString(pi, out);
+    EXPECT_TRUE(out[0] == 2 && out[1] == 0xB9 && out[2] == 0xBD) << "pi and Omega are Mac Roman";
+    CFRelease(pi);
 
     out[0] = 3;
     CF2PString(nullptr, out);

@@ -187,48 +187,6 @@ TEST_F(RendererTest, OnlyStartRelSlidersOneToThreeAndColourOneChangeThePicture) 
     expectSame(c, 0, "blend mode, EndRel, other colours, sliders and fields");
 }
 
-TEST_F(RendererTest, EntryProceduresRenderWhatTheRendererMakesAndRestoreThePort) {
-    PluginDataRec c = DefaultConfig();
-    c.StartRel = RelRect{0.3, 0.8, 0.25, 0.6};
-    c.Sliders[0] = 250;
-    c.Sliders[1] = -200;
-    c.Sliders[2] = 10;
-    c.Colors[0] = RGBColor{0, 0x8000, 0};
-    GW other = MakeGW(4, 4);
-    UsePort use(other.get());
-    Render(c);
-    CGrafPtr port = nullptr;
-    GetGWorld(&port, nullptr);
-    EXPECT_EQ(port, other.get());
-    GW pristine = MakeGW(kWidth, kHeight);
-    Fill(pristine.get(), Pattern);
-    EXPECT_EQ(CountDifferences(pristine.get(), source_.get()), 0);  // the source is only read
-    RenderLineArt(&c);  // changes nothing
-    GW expected(MakeGWorldClone(dest_.get()));
-
-    // The dialog preview: the scaled copy it makes first is wholly replaced.
-    GW preview = MakeGW(kWidth, kHeight);
-    Fill(preview.get(), [](int, int) { return Opaque(7, 7, 7); });
-    gConfigWorkspace.TheConfig = &c;
-    gConfigWorkspace.CurrFrameIndex = 12;
-    CallPixelEffect(source_.get(), preview.get());
-    std::string diff;
-    EXPECT_EQ(CountDifferences(expected.get(), preview.get(), &diff), 0) << "CallPixelEffect: " << diff;
-
-    // The host path, with the port and device restored.
-    GW target = MakeGW(kWidth, kHeight);
-    SInt16 opacity = 77;
-    DoEffect(&c, nullptr, source_.get(), target.get(), 3, 10, 10, 50, 0.5f, 0.25f, 0.125f, &opacity);
-    EXPECT_EQ(CountDifferences(expected.get(), target.get(), &diff), 0) << "DoEffect: " << diff;
-    GetGWorld(&port, nullptr);
-    EXPECT_EQ(port, other.get());
-    EXPECT_EQ(opacity, 77);
-
-    GW viaPascal = MakeGW(kWidth, kHeight);
-    DoPascalPixelEffect(source_.get(), viaPascal.get(), &c, 99, 100);
-    EXPECT_EQ(CountDifferences(expected.get(), viaPascal.get()), 0);
-}
-
 TEST(RendererDeathTest, DoEffectWithoutAConfigurationStops) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     GW a = MakeGW(8, 8), b = MakeGW(8, 8);

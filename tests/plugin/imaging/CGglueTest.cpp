@@ -1,7 +1,7 @@
-// The bridge to Quartz drawing: the y flip of rectangles, buffer snapshots,
-// drawing into QuickDraw rectangles (placement, clearing, alpha, blend mode;
-// turn direction and resampling against the reference) and the guarded
-// failures.
+// The bridge to Quartz drawing: buffer snapshots, drawing into QuickDraw
+// rectangles (clearing, alpha; turn direction and resampling against the
+// reference), painting, clearing a buffer with the caller's port restored,
+// and the guarded failures.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,8 +15,10 @@ using namespace imgtest;
 
 namespace {
 
-bool Is(const CGRect &r, float x, float y, float w, float h) {
-    return r.origin.x == x && r.origin.y == y && r.size.width == w && r.size.height == h;
+CGrafPtr CurrentPort() {
+    CGrafPtr port = nullptr;
+    GetGWorld(&port, nullptr);
+    return port;
 }
 
 struct ImageRelease {
@@ -34,12 +36,6 @@ GW Filled(int w, int h, Px colour) {
     GW gw = MakeGW(w, h);
     Fill(gw.get(), [&](int, int) { return colour; });
     return gw;
-}
-
-TEST(Rects, QuickDrawRectanglesFlipIntoQuartzCoordinates) {
-    EXPECT_TRUE(Is(QDRectToGCRect(Rect{10, 20, 110, 220}, Rect{0, 0, 480, 720}), 20, 370, 200, 100));
-    EXPECT_TRUE(Is(QDRectToGCRect(Rect{15, 25, 35, 45}, Rect{10, 20, 110, 220}), 5, 75, 20, 20));
-    EXPECT_TRUE(Is(QDCrop2CGCrop(Rect{10, 20, 110, 220}, nullptr), 20, 10, 200, 100));  // not flipped
 }
 
 TEST(Images, SnapshotsHoldTheBufferPixelsAndTheirSize) {
@@ -66,20 +62,7 @@ TEST(Images, SnapshotsHoldTheBufferPixelsAndTheirSize) {
     EXPECT_TRUE(fit.right == 200 && fit.bottom == 150);
 }
 
-TEST(Draw, OnePixelImageFillsExactlyTheTargetRectangleAndNoImageNothing) {
-    Img dot = MakeImage(1, 1, [](int, int) { return Opaque(10, 200, 30); });
-    GW gw = Filled(40, 30, Opaque(255, 255, 255));
-    DrawCGImageInQDRect(gw.get(), dot.get(), Rect{5, 7, 25, 19}, 0, false);
-    DrawCGImageInQDRect(gw.get(), nullptr, Rect{0, 0, 30, 40}, 0, true);
-    DrawCGImageInQDRectWithAlpha(gw.get(), nullptr, Rect{0, 0, 30, 40}, 0, true, 1, 0);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) {
-            const bool inside = y >= 5 && y < 25 && x >= 7 && x < 19;
-            ASSERT_EQ(Get(gw.get(), x, y), inside ? Opaque(10, 200, 30) : Opaque(255, 255, 255)) << x << "," << y;
-        }
-}
-
-TEST(Draw, ClearFirstAlphaAndBlendModeReachTheDrawing) {
+TEST(Draw, ClearFirstAndAlphaReachTheDrawing) {
     const Rect target = {0, 0, 4, 4};
     // A half-transparent image (premultiplied) over opaque red: blended, or
     // alone when the footprint is cleared first.
@@ -92,19 +75,13 @@ TEST(Draw, ClearFirstAlphaAndBlendModeReachTheDrawing) {
     EXPECT_EQ(Get(cleared.get(), 2, 2), (Px{128, 0, 0, 64}));
 
     // Global alpha 0.5 halves an opaque image; a negative alpha keeps the
-    // default (opaque). Blend mode 1 (multiply) differs from normal.
+    // default (opaque).
     Img blue = MakeImage(4, 4, [](int, int) { return Opaque(0, 0, 255); });
     GW half = Filled(4, 4, Opaque(255, 0, 0)), full = Filled(4, 4, Opaque(255, 0, 0));
     DrawCGImageInQDRectWithAlpha(half.get(), blue.get(), target, 0, false, 0.5, 0);
     DrawCGImageInQDRectWithAlpha(full.get(), blue.get(), target, 0, false, -1, 0);
     EXPECT_TRUE(std::abs(Get(half.get(), 1, 1).r - 128) <= 1 && std::abs(Get(half.get(), 1, 1).b - 128) <= 1);
     EXPECT_EQ(Get(full.get(), 1, 1), Opaque(0, 0, 255));
-    Img grey = MakeImage(4, 4, [](int, int) { return Opaque(100, 100, 100); });
-    GW normal = Filled(4, 4, Opaque(200, 200, 200)), multiply = Filled(4, 4, Opaque(200, 200, 200));
-    DrawCGImageInQDRectWithAlpha(normal.get(), grey.get(), target, 0, false, 1, 0);
-    DrawCGImageInQDRectWithAlpha(multiply.get(), grey.get(), target, 0, false, 1, 1);
-    EXPECT_EQ(Get(normal.get(), 0, 0), Opaque(100, 100, 100));
-    EXPECT_NEAR(Get(multiply.get(), 0, 0).g, 200 * 100 / 255, 1);
 }
 
 TEST(Draw, ScaledTurnedTranslucentDrawingMatchesTheReference) {
@@ -131,6 +108,22 @@ TEST(Paint, ClearAndPaintWithAlphaCoverExactlyTheRectangle) {
     EXPECT_TRUE(p.a == 128 && std::abs(p.r - 128) <= 1 && std::abs(p.g - 64) <= 1 && p.b == 0) << p;
     for (Point outside : {Point{1, 3}, Point{2, 2}, Point{6, 3}, Point{2, 7}})
         EXPECT_EQ(Get(gw.get(), outside.h, outside.v), Opaque(9, 9, 9));
+}
+
+TEST(ClearGW, FillsEveryPixelWithTheHighBytesAndRestoresPortAndForeColor) {
+    GW other = MakeGW(4, 4);
+    GW gw(AllocateGWorld(7, 5));
+    UsePort use(other.get());
+    ClearGW(gw.get(), RGBColor{0xFF12, 0x3400, 0x56AB});
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) ASSERT_EQ(Get(gw.get(), x, y), Opaque(0xFF, 0x34, 0x56)) << x << "," << y;
+    EXPECT_EQ(CurrentPort(), other.get());
+    EXPECT_EQ(Get(other.get(), 0, 0), (Px{0, 0, 0, 0}));
+    UsePort inGW(gw.get());
+    RGBColor fg;
+    GetForeColor(&fg);
+    EXPECT_EQ(fg.red + fg.green + fg.blue, 0);
+    ClearGW(nullptr, RGBColor{0, 0, 0});
 }
 
 TEST(GuardsDeathTest, MissingBuffersAndContextsStopWithTheirMessage) {

@@ -1,6 +1,5 @@
-// The pixel library: the addressing model over padded rows, and the block
-// pixellation procedures (filling, pixellating, the effect with its
-// overlay), one table of cases each.
+// The pixel library's block pixellation: pixellating (one table of cases)
+// and the effect with its overlay.
 #include <gtest/gtest.h>
 
 #include "ImageTestSupport.h"
@@ -18,29 +17,6 @@ Px BlockAverage(GWorldPtr src, int left, int top, int right, int bottom) {
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x) last = Get(src, x, y), r += last.r, g += last.g, b += last.b, ++n;
     return Px{last.a, UInt8(r / n), UInt8(g / n), UInt8(b / n)};
-}
-
-TEST(PixelAccess, AddressesPixelsOverPaddedRowsAndRestoresTheState) {
-    GW gw = MakeGW(13, 5);  // rows may be padded beyond 52 bytes
-    Fill(gw.get(), Pattern);
-    PixMapHandle pm = GetGWorldPixMap(gw.get());
-    UnlockPixels(pm);
-    Ptr base;
-    SInt32 rowBytes;
-    Rect frame;
-    GWorldFlags state;
-    GetPixInfoFromGWorld(gw.get(), base, rowBytes, frame, state);
-    EXPECT_TRUE(!(state & pixelsLocked) && (GetPixelsState(pm) & pixelsLocked));  // saved, then locked
-    const PixRec p = PGetPixel(base, rowBytes, 12, 4);
-    EXPECT_EQ((Px{p.ALPHA, p.RED, p.GREEN, p.BLUE}), Pattern(12, 4));
-    PSetPixel(base, rowBytes, 11, 2, PixRec{9, 8, 7, 6});
-    EXPECT_EQ(Get(gw.get(), 11, 2), (Px{9, 8, 7, 6}));
-    SetPixelsState(pm, state);
-    // Only the part of the rectangle inside the frame, alpha 0.
-    SetPixmapPixels(gw.get(), Rect{-3, 7, 2, 40}, 10, 20, 30);
-    EXPECT_TRUE(Get(gw.get(), 12, 1) == (Px{0, 10, 20, 30}) && Get(gw.get(), 6, 1) == Pattern(6, 1) &&
-                Get(gw.get(), 7, 2) == Pattern(7, 2));
-    EXPECT_FALSE(GetPixelsState(pm) & pixelsLocked);  // state restored
 }
 
 TEST(Pixellate, BlocksAreAveragedCutToTheFrameAndEmptyOnesSkipped) {

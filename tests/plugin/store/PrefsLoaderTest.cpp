@@ -276,6 +276,21 @@ TEST_F(PrefsStore, AFailedSaveLeavesThePreviousSettingsOnDisk) {
     ExpectStoredFieldsEqual(read, second);
 }
 
+TEST_F(PrefsStore, SavingThroughALinkKeepsTheLinkAndThePermissions) {
+    namespace fs = std::filesystem;
+    ASSERT_TRUE(MakeSurePrefsFileExists());
+    const std::string target = dir / "elsewhere";
+    fs::rename(PrefsPath(), target);
+    fs::create_symlink(target, PrefsPath());
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    PluginDataRec c = Sample();
+    ASSERT_TRUE(SaveConfig(&c));
+    EXPECT_TRUE(fs::is_symlink(PrefsPath()));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(StoredRecord(), ExpectedRecord(c)) << "the record is in the linked file";
+}
+
 TEST_F(PrefsStore, PlainFileFolderAnswersFalseAndAMissingOneIsMadeAtStartUp) {
     PluginDataRec c = Sample();
     TempDir::Write(dir / "plainfile", "");
