@@ -314,6 +314,21 @@ Capture XScreen::waitFor(const Box &box, const std::function<bool(const Capture 
     return c;
 }
 
+Capture XScreen::waitForStill(const Box &box, double still, double seconds)
+{
+    Capture last = grab(box);
+    auto since = Clock::now();
+    Until([&] {
+        Capture c = grab(box);
+        if (c != last) {
+            last = std::move(c);
+            since = Clock::now();
+        }
+        return Seconds(since) >= still;
+    }, seconds);
+    return last;
+}
+
 void XScreen::sync()
 {
     XSync(x_, False);

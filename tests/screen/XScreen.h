@@ -84,6 +84,9 @@ public:
     // Captures box until check accepts it; the last capture either way.
     Capture waitFor(const Box &box, const std::function<bool(const Capture &)> &check, double seconds);
     // Captures box until it differs from before.
+    // Waits until box has shown one picture for `still` seconds (at most
+    // `seconds` in all): the program has taken in the input sent so far.
+    Capture waitForStill(const Box &box, double still, double seconds);
     Capture waitForChange(const Capture &before, double seconds)
     {
         return waitFor(before.box, [&](const Capture &c) { return c != before; }, seconds);
