@@ -1,6 +1,6 @@
-// The crop-and-zoom renderer: one 1:1 copy of the crop into a temporary
-// buffer, that buffer wrapped as an image, a fill of the destination and one
-// scaled, turned draw of the image into the enlarged rectangle.
+// The crop-and-zoom renderer: the crop of the source wrapped as an image in
+// place, a fill of the destination and one scaled, turned draw of the image
+// into the enlarged rectangle.
 #include "engine/lineEffect.h"
 
 #include "common/commonprocs.h"
@@ -42,25 +42,16 @@ void TheLineEffect(GrafPtr source, GrafPtr dest, const Rect &activeRect, Boolean
 
     Rect cropRect = activeRect;
     ClipRectToFrame(cropRect, GetPortRect(source));
-    Rect tempRect = cropRect;
-    OffsetRect(&tempRect, SInt16(-tempRect.left), SInt16(-tempRect.top));
 
     // A crop with nothing left after clamping (StartRel of no extent, or
-    // wholly outside the frame) has no pixels to draw: no buffer can be made
-    // for it, and the fill is all that shows.
-    const bool emptyCrop = tempRect.right <= 0 || tempRect.bottom <= 0;
-    GrafPtr theGW = nullptr;
+    // wholly outside the frame) has no pixels to draw: the fill is all that
+    // shows.
+    const bool emptyCrop = cropRect.right <= cropRect.left || cropRect.bottom <= cropRect.top;
     CGImageRef theImage = nullptr;
     if (!emptyCrop) {
-        theGW = AllocateRectGWorld(tempRect);
-        Assert(theGW, "Cannot allocate tempGW for CG Image conversion in theLineEffect");
-        const RGBColor white = {65535, 65535, 65535};
-        const RGBColor black = {0, 0, 0};
-        RGBBackColor(&white);
-        RGBForeColor(&black);
-        CopyBits(CarbonGetPortBitMapForCopyBits(source), CarbonGetPortBitMapForCopyBits(theGW), &cropRect, &tempRect,
-                 srcCopy, nullptr);
-        theImage = GWorld2CGImage(theGW);
+        // The crop read in place from the source's pixels: no copy is made
+        // unless the source changes while the image lives, and it does not.
+        theImage = GWorldRect2CGImage(source, cropRect);
         Assert(theImage, "Cannot allocate CG image from theGW in theLineEffect");
     }
 
@@ -72,7 +63,6 @@ void TheLineEffect(GrafPtr source, GrafPtr dest, const Rect &activeRect, Boolean
 
     SetGWorld(savedPort, savedDevice);
     CGImageRelease(theImage);
-    if (theGW) DisposeGWorld(theGW);
 }
 
 void RenderLineArt(PluginDataRec *) {}
