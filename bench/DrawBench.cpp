@@ -6,7 +6,9 @@
 // filters and prints the ratios.
 //
 // Settings: identity (whole frame, no zoom), zoom (the centre half of the
-// frame enlarged twice to fill it), turn (the same turned by 0.06 of a turn).
+// frame enlarged twice to fill it), turn (the same turned by 0.06 of a turn);
+// for the whole renderer also host zoom (the whole frame enlarged 1.5 times
+// about its centre: quelvane-host's main job in bench/host_vs_ffmpeg.sh).
 // Sizes: 720 x 480, 1920 x 1080, 3840 x 2160.
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -24,7 +26,7 @@
 
 namespace {
 
-enum Setting { kIdentity = 0, kZoom = 1, kTurn = 2 };
+enum Setting { kIdentity = 0, kZoom = 1, kTurn = 2, kHostZoom = 3 };
 constexpr double kTurnAngle = 2 * M_PI * 6 / 100;
 
 struct WorldDeleter {
@@ -80,6 +82,11 @@ void Args(benchmark::internal::Benchmark *b) {
     b->Unit(benchmark::kMillisecond);
     // CPU time of the one drawing thread: the machine is shared, and the
     // ratios against memcpy, pixman and FFmpeg are what count.
+}
+
+void RendererArgs(benchmark::internal::Benchmark *b) {
+    Args(b);
+    for (auto [w, h] : {std::pair{720, 480}, {1920, 1080}, {3840, 2160}}) b->Args({kHostZoom, w, h});
 }
 
 void BM_Memcpy(benchmark::State &state) {
@@ -138,8 +145,8 @@ void BM_LineEffect(benchmark::State &state) {
     Frame f(w, h);
     PluginDataRec config;
     std::memset(&config, 0, sizeof config);
-    config.StartRel = s == kIdentity ? RelRect{0, 1, 0, 1} : RelRect{0.25, 0.75, 0.25, 0.75};
-    config.Sliders[0] = config.Sliders[1] = s == kIdentity ? 0 : 1000;
+    config.StartRel = s == kIdentity || s == kHostZoom ? RelRect{0, 1, 0, 1} : RelRect{0.25, 0.75, 0.25, 0.75};
+    config.Sliders[0] = config.Sliders[1] = s == kIdentity ? 0 : s == kHostZoom ? 500 : 1000;
     config.Sliders[2] = s == kTurn ? 6 : 0;
     Rect frame;
     GetPortBounds(f.dest.get(), &frame);
@@ -219,7 +226,7 @@ BENCHMARK(BM_Memcpy)->Apply(Args);
 BENCHMARK(BM_Draw)->Apply(Args);
 BENCHMARK(BM_DrawPlain)->Apply(Args);
 BENCHMARK(BM_PixmanDraw)->Apply(Args);
-BENCHMARK(BM_LineEffect)->Apply(Args);
+BENCHMARK(BM_LineEffect)->Apply(RendererArgs);
 BENCHMARK(BM_Pixman)->Apply(Args);
 
 } // namespace

@@ -7,7 +7,8 @@
 // frame index.
 //
 // Ownership: the caller owns source, dest and the configuration; the
-// renderer's temporary buffer and image live for one call. The current
+// renderer's image of the crop reads the source's pixels in place and lives
+// for one call. The current
 // graphics world is changed only inside a call and restored.
 #ifndef QUELVANE_LINEEFFECT_H
 #define QUELVANE_LINEEFFECT_H

@@ -111,12 +111,21 @@ Rect CalcProportionalImageForFrame(CGImageRef theImage, const Rect &theFrame) {
     return CalcProportionalRectForFrame(imageBounds, theFrame);
 }
 
-CGImageRef GWorld2CGImage(GrafPtr theGW) {
+CGImageRef GWorld2CGImage(GrafPtr theGW) { return GWorldRect2CGImage(theGW, GetPortRect(theGW)); }
+
+CGImageRef GWorldRect2CGImage(GrafPtr theGW, const Rect &theRect) {
     PixMapHandle pixMap = GetGWorldPixMap(theGW);
-    void *base = GetPixBaseAddr(pixMap);
+    auto *base = reinterpret_cast<UInt8 *>(GetPixBaseAddr(pixMap));
     const long rowBytes = GetPixRowBytes(pixMap);
+    const Rect bounds = GetPortRect(theGW);
+    Rect area = theRect;
+    ClipRectToFrame(area, bounds);
     SInt32 wid, hig;
-    GetDims(GetPortRect(theGW), wid, hig);
+    GetDims(area, wid, hig);
+    // The context starts at the rectangle's first pixel and steps the
+    // buffer's whole rows: an image of that part of the buffer's memory.
+    if (base && wid > 0 && hig > 0)
+        base += (SInt32(area.top) - bounds.top) * rowBytes + (SInt32(area.left) - bounds.left) * 4;
     CGColorSpaceRef colorSpace = CGColorSpaceCreateDeviceRGB();
     CGContextRef context = CGBitmapContextCreate(base, size_t(std::max<SInt32>(wid, 0)),
                                                  size_t(std::max<SInt32>(hig, 0)), 8, size_t(rowBytes), colorSpace,

@@ -5,12 +5,12 @@
 // turned about the rectangle's centre, with an optional clear, a global
 // alpha and a blend mode.
 //
-// Ownership: images returned here (GWorld2CGImage) belong to the caller, who
-// releases them with CGImageRelease. Every drawing call opens a Quartz
-// context on the buffer and ends and releases it before returning. A missing
-// buffer or context where drawing cannot go on is a fatal assertion (stop
-// alert, then the process ends); a missing image makes the QuickDraw-rectangle
-// drawing calls return without drawing.
+// Ownership: images returned here (GWorld2CGImage, GWorldRect2CGImage)
+// belong to the caller, who releases them with CGImageRelease. Every drawing
+// call opens a Quartz context on the buffer and ends and releases it before
+// returning. A missing buffer or context where drawing cannot go on is a
+// fatal assertion (stop alert, then the process ends); a missing image makes
+// the QuickDraw-rectangle drawing calls return without drawing.
 #ifndef QUELVANE_CGGLUE_H
 #define QUELVANE_CGGLUE_H
 
@@ -59,6 +59,13 @@ Rect CalcProportionalImageForFrame(CGImageRef theImage, const Rect &theFrame);
 // The buffer's current pixels as an image (a snapshot), or NULL when the
 // platform makes none. The buffer's pixels must be locked.
 CGImageRef GWorld2CGImage(GrafPtr theGW);
+
+// The same for theRect of the buffer (clamped to its port rectangle; a
+// rectangle with nothing left is a fatal assertion like a missing buffer).
+// The image reads the buffer's own memory, with no copy, until the buffer
+// changes through the platform or is disposed of; only then does it take
+// its own copy of its pixels.
+CGImageRef GWorldRect2CGImage(GrafPtr theGW, const Rect &theRect);
 
 // The image's width and height in pixels (0 for NULL).
 void GetImageDims(CGImageRef theImage, SInt32 &wid, SInt32 &hig);

@@ -15,6 +15,19 @@ void SetCopyColors() {
     RGBBackColor(&kWhite);
 }
 
+// Paints theRect of theGW with theColor, theGW current meanwhile; leaves its
+// foreground colour black.
+void PaintGWRect(GrafPtr theGW, const Rect &theRect, const RGBColor &theColor) {
+    CGrafPtr savedPort = nullptr;
+    GDHandle savedDevice = nullptr;
+    GetGWorld(&savedPort, &savedDevice);
+    SetGWorld(theGW, nullptr);
+    RGBForeColor(&theColor);
+    PaintRect(&theRect);
+    RGBForeColor(&kBlack);
+    SetGWorld(savedPort, savedDevice);
+}
+
 } // namespace
 
 Rect GetPortRect(GrafPtr thePort) {
@@ -51,15 +64,21 @@ GrafPtr AllocateRectGWorld(const Rect &theRect) {
 
 void ClearGW(GrafPtr theGW, const RGBColor &theColor) {
     if (!theGW) return;
-    const Rect theRect = CarbonGetPortBounds(theGW);
-    CGrafPtr savedPort = nullptr;
-    GDHandle savedDevice = nullptr;
-    GetGWorld(&savedPort, &savedDevice);
-    SetGWorld(theGW, nullptr);
-    RGBForeColor(&theColor);
-    PaintRect(&theRect);
-    RGBForeColor(&kBlack);
-    SetGWorld(savedPort, savedDevice);
+    PaintGWRect(theGW, CarbonGetPortBounds(theGW), theColor);
+}
+
+void ClearGWOutsideRect(GrafPtr theGW, const Rect &theRect, const RGBColor &theColor) {
+    if (!theGW) return;
+    const Rect f = CarbonGetPortBounds(theGW);
+    Rect r;
+    if (!SectRect(&theRect, &f, &r)) return ClearGW(theGW, theColor);
+    // The bands above and below, then left and right of r (empty ones paint
+    // nothing).
+    const Rect bands[4] = {{f.top, f.left, r.top, f.right},
+                           {r.bottom, f.left, f.bottom, f.right},
+                           {r.top, f.left, r.bottom, r.left},
+                           {r.top, r.right, r.bottom, f.right}};
+    for (const Rect &band : bands) PaintGWRect(theGW, band, theColor);
 }
 
 void Source2Target(GrafPtr theSource, GrafPtr theTarget) {

@@ -41,6 +41,11 @@ GrafPtr AllocateRectGWorld(const Rect &theRect);
 // Nothing for NULL.
 void ClearGW(GrafPtr theGW, const RGBColor &theColor);
 
+// Fills the part of the buffer outside theRect with theColor (the whole
+// buffer when theRect misses it); leaves its foreground colour black.
+// Nothing for NULL.
+void ClearGWOutsideRect(GrafPtr theGW, const Rect &theRect, const RGBColor &theColor);
+
 // Copies the whole source onto the whole target, scaling when the sizes
 // differ. Nothing when either is NULL.
 void Source2Target(GrafPtr theSource, GrafPtr theTarget);

@@ -56,6 +56,41 @@ void PSetPixel(Ptr srcBaseAddr, SInt32 rowBytes, SInt16 x, SInt16 y, const PixRe
     std::memcpy(PixelAt(srcBaseAddr, rowBytes, x, y), &thePixel, sizeof thePixel);
 }
 
+Boolean GWRectIsOpaque(GrafPtr theGW, const Rect &theRect) {
+    if (!theGW) return false;
+    Ptr base;
+    SInt32 rowBytes;
+    Rect theFrame;
+    GWorldFlags pixFlags;
+    GetPixInfoFromGWorld(theGW, base, rowBytes, theFrame, pixFlags);
+    Rect area = theRect;
+    ClipRectToFrame(area, theFrame);
+    bool opaque = base && area.left < area.right && area.top < area.bottom;
+    // Each row's pixels ANDed together, two at a time in four independent
+    // lanes: the byte that comes first in memory in each pixel, the alpha,
+    // stays 255 only if it is 255 in every pixel.
+    uint64_t alphaMask = 0;
+    std::memset(&alphaMask, 0xFF, 1);
+    std::memset(reinterpret_cast<UInt8 *>(&alphaMask) + 4, 0xFF, 1);
+    const size_t rowLength = size_t(SInt32(area.right) - area.left) * 4;
+    for (SInt32 y = area.top; opaque && y < area.bottom; ++y) {
+        const auto *row = reinterpret_cast<const UInt8 *>(PixelAt(base, rowBytes, area.left - theFrame.left, y - theFrame.top));
+        uint64_t lane[4] = {~uint64_t(0), ~uint64_t(0), ~uint64_t(0), ~uint64_t(0)};
+        size_t i = 0;
+        for (; i + 32 <= rowLength; i += 32)
+            for (int k = 0; k < 4; ++k) {
+                uint64_t word;
+                std::memcpy(&word, row + i + size_t(k) * 8, 8);
+                lane[k] &= word;
+            }
+        const uint64_t all = lane[0] & lane[1] & lane[2] & lane[3];
+        for (; i < rowLength; i += 4) opaque = opaque && row[i] == 255;
+        opaque = opaque && (all & alphaMask) == alphaMask;
+    }
+    SetPixelsState(GetGWorldPixMap(theGW), pixFlags);
+    return opaque;
+}
+
 void SetPixmapPixels(GrafPtr theDest, const Rect &theActiveRect, UInt8 r, UInt8 g, UInt8 b) {
     if (!theDest) return;
     Ptr base;

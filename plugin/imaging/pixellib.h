@@ -30,6 +30,10 @@ SInt16 Depth2Size(SInt16 theDepth);
 PixRec PGetPixel(Ptr srcBaseAddr, SInt32 rowBytes, SInt16 x, SInt16 y);
 void PSetPixel(Ptr srcBaseAddr, SInt32 rowBytes, SInt16 x, SInt16 y, const PixRec &thePixel);
 
+// Whether every pixel of theRect (clamped to theGW's frame) has alpha 255;
+// false for NULL or when nothing of theRect lies in the frame.
+Boolean GWRectIsOpaque(GrafPtr theGW, const Rect &theRect);
+
 // Fills the part of theActiveRect inside theDest with (alpha 0, r, g, b).
 // Nothing for NULL.
 void SetPixmapPixels(GrafPtr theDest, const Rect &theActiveRect, UInt8 r, UInt8 g, UInt8 b);

@@ -68,24 +68,22 @@ protected:
     GW source_, dest_;
 };
 
-TEST_F(RendererTest, FullFrameWithSlidersAtZeroIsTheSourceExactly) {
-    PluginDataRec c = DefaultConfig();
-    c.Colors[0] = RGBColor{0, 65535, 0};  // a fill that would show at any gap
-    Render(c);
-    std::string diff;
-    EXPECT_EQ(CountDifferences(source_.get(), dest_.get(), &diff), 0) << diff;
-}
-
-TEST_F(RendererTest, CentreRegionStaysInPlaceInsideABorderOfTheFillColour) {
-    PluginDataRec c = DefaultConfig();
-    c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
-    c.Colors[0] = RGBColor{0, 0, 0};
-    Render(c);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const bool inside = x >= 180 && x < 540 && y >= 120 && y < 360;
-            ASSERT_EQ(Get(dest_.get(), x, y), inside ? Pattern(x, y) : Opaque(0, 0, 0)) << x << "," << y;
-        }
+TEST_F(RendererTest, WithSlidersAtZeroTheCropStaysInPlaceExactlyInsideTheFill) {
+    // The whole frame is the source itself; the centre region keeps a border
+    // of the fill colour.
+    for (const RelRect start : {RelRect{0, 1, 0, 1}, RelRect{0.25, 0.75, 0.25, 0.75}}) {
+        PluginDataRec c = DefaultConfig();
+        c.StartRel = start;
+        c.Colors[0] = RGBColor{0, 65535, 0};
+        Fill(dest_.get(), [](int, int) { return Opaque(1, 2, 3); });
+        Render(c);
+        const Rect in = Rel2Rect(start, GetPortRect(dest_.get()));
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const bool inside = x >= in.left && x < in.right && y >= in.top && y < in.bottom;
+                ASSERT_EQ(Get(dest_.get(), x, y), inside ? Pattern(x, y) : Opaque(0, 255, 0)) << x << "," << y;
+            }
+    }
 }
 
 TEST_F(RendererTest, ZoomStretchTurnShrinkAndOutsideCropsMatchTheReferenceResampler) {
@@ -96,6 +94,7 @@ TEST_F(RendererTest, ZoomStretchTurnShrinkAndOutsideCropsMatchTheReferenceResamp
         int cropLeft, cropTop, cropRight, cropBottom;  // the crop clamped to the frame
         double left, top, width, height;              // the expected target rectangle
         double angle;
+        int holeX = -1;  // a column of transparent source pixels (rows 100 to 139), or none
     };
     const RelRect centre{0.25, 0.75, 0.25, 0.75};
     const Case cases[] = {
@@ -111,6 +110,10 @@ TEST_F(RendererTest, ZoomStretchTurnShrinkAndOutsideCropsMatchTheReferenceResamp
         // Left -0.5 .. 0.5: the crop is clamped to x 0..360, the target is
         // -360..360, so only the right half of the doubled crop is visible.
         {"outside-crop", RelRect{-0.5, 0.5, 0, 1}, 0, 0, 0, 0, 0, 360, 480, -360, 0, 720, 480, 0},
+        // The same with transparent pixels where the visible half begins
+        // (column 179 feeds the first output column): the fill must show
+        // through them, not what the destination held.
+        {"outside-crop-hole", RelRect{-0.5, 0.5, 0, 1}, 0, 0, 0, 0, 0, 360, 480, -360, 0, 720, 480, 0, 179},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.name);
@@ -120,6 +123,9 @@ TEST_F(RendererTest, ZoomStretchTurnShrinkAndOutsideCropsMatchTheReferenceResamp
         c.Sliders[1] = k.s2;
         c.Sliders[2] = k.s3;
         c.Colors[0] = RGBColor{0x2000, 0x8000, 0xFF00};
+        Fill(source_.get(),
+             [&](int x, int y) { return x == k.holeX && y >= 100 && y < 140 ? Px{0, 0, 0, 0} : Pattern(x, y); });
+        Fill(dest_.get(), [](int, int) { return Opaque(1, 2, 3); });
         Render(c);
         const Expected e = Reference(c, k.cropLeft, k.cropTop, k.cropRight, k.cropBottom, k.left, k.top, k.width,
                                      k.height, float(k.angle));
@@ -130,21 +136,17 @@ TEST_F(RendererTest, ZoomStretchTurnShrinkAndOutsideCropsMatchTheReferenceResamp
 }
 
 TEST_F(RendererTest, ShrinkingToNothingOrEmptyCropsLeaveOnlyTheFill) {
-    PluginDataRec c = DefaultConfig();
-    c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
-    c.Colors[0] = RGBColor{0x1100, 0x2200, 0x3300};
-    c.Sliders[0] = -1000;
-    c.Sliders[1] = -1000;
-    Render(c);
-    ExpectAllFill(c);
-
-    // A StartRel of no extent, one wholly outside the frame, and a mirrored
-    // one: nothing to copy, no crash, the fill is all that shows.
-    const RelRect empties[] = {{0.5, 0.5, 0.2, 0.8}, {1.5, 2.5, 0, 1}, {0, 1, -3, -2}, {0.75, 0.25, 0.75, 0.25}};
-    for (const RelRect &r : empties) {
+    // Factors of zero (a target of no extent), a StartRel of no extent, one
+    // wholly outside the frame, and a mirrored one: nothing to copy or draw,
+    // no crash, the fill is all that shows.
+    PluginDataRec c;
+    const std::pair<RelRect, SInt16> empties[] = {{{0.25, 0.75, 0.25, 0.75}, -1000}, {{0.5, 0.5, 0.2, 0.8}, 800},
+                                                  {{1.5, 2.5, 0, 1}, 800}, {{0, 1, -3, -2}, 800},
+                                                  {{0.75, 0.25, 0.75, 0.25}, 800}};
+    for (const auto &[start, factor] : empties) {
         c = DefaultConfig();
-        c.StartRel = r;
-        c.Sliders[0] = 800;
+        c.StartRel = start;
+        c.Sliders[0] = c.Sliders[1] = factor;
         c.Colors[0] = RGBColor{0x1100, 0x2200, 0x3300};
         Fill(dest_.get(), [](int, int) { return Opaque(1, 2, 3); });
         Render(c);
@@ -156,6 +158,7 @@ TEST_F(RendererTest, ShrinkingToNothingOrEmptyCropsLeaveOnlyTheFill) {
     c = DefaultConfig();
     c.StartRel = RelRect{0.25, 0.75, 0.25, 0.75};
     c.Sliders[0] = c.Sliders[1] = -1500;
+    Fill(dest_.get(), [](int, int) { return Opaque(1, 2, 3); });
     Render(c);
     EXPECT_EQ(Get(dest_.get(), 0, 0), FillOf(c));
     EXPECT_EQ(Get(dest_.get(), kWidth - 1, kHeight - 1), FillOf(c));
