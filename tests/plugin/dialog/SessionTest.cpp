@@ -141,6 +141,7 @@ TEST_F(Session, CancelAfterManyChangesLeavesTheRecordByteIdentical)
         EXPECT_FALSE(SameAs(before)); // the changes did reach the record
         EXPECT_EQ(config->Sliders[0], 50);
         EXPECT_STREQ(QVGetWindowName(Front()), "configHD"); // reopened for the format
+        EXPECT_EQ(Value("ClpS", 1), 1) << "the scrubber keeps its frame";
     });
     Run("set Sldr 1 300\n"
         "set Sldr 2 -200\n"
