@@ -1,8 +1,10 @@
 // Whole settings-window sessions, headless: the custom-button request opens
 // the real bundle's windows on a fake clip and a script plays the user.
 // Probes ("command Prob") look at the window, the record and the preview
-// while the window is open. Every command of the window is played at least
-// once; slider drags on screen are in the screen tests.
+// while the window is open. What the screen and end-to-end tests cannot see
+// is checked here: the record after Cancel, pictures released or kept, the
+// frame shown when the host lends none. The about window, slider drags and
+// the preview on screen: the screen tests.
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
