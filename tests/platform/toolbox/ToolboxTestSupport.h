@@ -1,8 +1,7 @@
 // Shared pieces of the toolbox tests: a description with one window of every
-// kind of control, a recording custom control class, and helpers.
+// kind of control, a custom control class, and helpers.
 #pragma once
 
-#include "quickdraw/QuickDraw.h"
 #include "toolbox/CarbonEvents.h"
 #include "toolbox/Controls.h"
 #include "toolbox/MacWindows.h"
@@ -18,7 +17,7 @@ namespace tbtest {
 
 inline constexpr const char *kTestClass = "test.recording.box";
 
-// Window "panel": every kind of control; window "other": a second window.
+// Window "panel": every kind of control.
 inline const char kPanelNib[] = R"(# test windows
 window panel
     title "Test Panel"
@@ -47,11 +46,6 @@ window panel
     control pushbutton id Info 1 bounds 205 10 225 90 title "About..." command Info end
     control slider id Hide 1 bounds 40 200 60 390 hidden end
 end
-window other
-    title Other
-    bounds 150 150 250 350
-    control pushbutton id "ok  " 1 bounds 60 110 80 190 title Close command "ok  " end
-end
 )";
 
 inline IBNibRef MakeNib(const char *text = kPanelNib)
@@ -71,15 +65,6 @@ inline ControlRef Find(WindowRef w, const char *sig, SInt32 id)
     return c;
 }
 
-inline std::string Text(ControlRef c)
-{
-    char buffer[256];
-    Size size = 0;
-    if (GetControlData(c, 0, kControlEditTextTextTag, sizeof buffer, buffer, &size) != noErr)
-        return "<error>";
-    return std::string(buffer, static_cast<size_t>(std::min<Size>(size, sizeof buffer)));
-}
-
 inline UInt32 CommandOf(EventRef e)
 {
     HICommand command{};
@@ -87,78 +72,15 @@ inline UInt32 CommandOf(EventRef e)
     return command.commandID;
 }
 
-// The colour of a port pixel as 0xRRGGBB.
-inline UInt32 PortPixel(CGrafPtr port, int h, int v)
-{
-    PixMapHandle pm = GetPortPixMap(port);
-    const UInt8 *p = reinterpret_cast<const UInt8 *>(GetPixBaseAddr(pm)) + v * GetPixRowBytes(pm) + h * 4;
-    return (UInt32(p[1]) << 16) | (UInt32(p[2]) << 8) | p[3];
-}
-
-// A custom control class that records every event it gets and, on draw,
-// paints its bounds in the colour of its value (0xRRGGBB) with a black frame
-// unless it is inactive or disabled.
+// The custom control class the panel's box belongs to; it draws nothing.
 struct Recorder {
-    std::vector<std::pair<UInt32, UInt32>> events; // class, kind
-    std::vector<Point> mouse;
-    bool handleTrack = false;
     ToolboxObjectClassRef cls = nullptr;
 
-    static OSStatus Handler(EventHandlerCallRef, EventRef e, void *userData)
-    {
-        auto *self = static_cast<Recorder *>(userData);
-        self->events.push_back({GetEventClass(e), GetEventKind(e)});
-        ControlRef c = nullptr;
-        GetEventParameter(e, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
-        switch (GetEventKind(e)) {
-        case kEventControlDraw: {
-            GrafPtr saved = nullptr;
-            GetPort(&saved);
-            SetPort(GetWindowPort(GetControlOwner(c)));
-            Rect r;
-            GetControlBounds(c, &r);
-            UInt16 hilite = GetControlHilite(c);
-            if (hilite != kControlInactivePart && hilite != kControlDisabledPart) {
-                UInt32 v = static_cast<UInt32>(GetControl32BitValue(c));
-                RGBColor color{UInt16(((v >> 16) & 0xFF) * 257), UInt16(((v >> 8) & 0xFF) * 257),
-                               UInt16((v & 0xFF) * 257)};
-                RGBForeColor(&color);
-                PaintRect(&r);
-                RGBColor black{0, 0, 0};
-                RGBForeColor(&black);
-                FrameRect(&r);
-                if (hilite > 0)
-                    InvertRect(&r);
-            }
-            SetPort(saved);
-            return noErr;
-        }
-        case kEventControlHitTest: {
-            Point where{0, 0};
-            GetEventParameter(e, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr, &where);
-            self->mouse.push_back(where);
-            Rect r;
-            GetControlBounds(c, &r);
-            ControlPartCode part = PtInRect(where, &r) ? 1 : 0;
-            SetEventParameter(e, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-            return noErr;
-        }
-        case kEventControlTrack:
-            return self->handleTrack ? noErr : eventNotHandledErr;
-        case kEventControlHit:
-            return eventNotHandledErr; // standard handling sends the command
-        default:
-            return noErr;
-        }
-    }
-
+    static OSStatus Handler(EventHandlerCallRef, EventRef, void *) { return noErr; }
     void Register()
     {
-        static const EventTypeSpec kinds[] = {
-            {kEventClassControl, kEventControlDraw},     {kEventClassControl, kEventControlHitTest},
-            {kEventClassControl, kEventControlHit},      {kEventClassControl, kEventControlActivate},
-            {kEventClassControl, kEventControlOwningWindowChanged}, {kEventClassControl, kEventControlTrack}};
-        ASSERT_EQ(QVRegisterToolboxObjectClass(kTestClass, 6, kinds, NewEventHandlerUPP(Handler), this, &cls), noErr);
+        static const EventTypeSpec draw{kEventClassControl, kEventControlDraw};
+        ASSERT_EQ(QVRegisterToolboxObjectClass(kTestClass, 1, &draw, NewEventHandlerUPP(Handler), this, &cls), noErr);
     }
     void Unregister()
     {
@@ -166,13 +88,6 @@ struct Recorder {
             EXPECT_EQ(UnregisterToolboxObjectClass(cls), noErr);
         }
         cls = nullptr;
-    }
-    int Count(UInt32 kind) const
-    {
-        int n = 0;
-        for (auto &e : events)
-            n += e.second == kind;
-        return n;
     }
 };
 

@@ -1,9 +1,7 @@
 // DialogTestSupport.cpp: helpers of the dialog tests.
 #include "DialogTestSupport.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 namespace dlgtest {
 
@@ -67,13 +65,6 @@ void Fill(CGrafPtr port, const Rect &r, UInt32 rgb)
 std::string P2S(ConstStr255Param text)
 {
     return std::string(reinterpret_cast<const char *>(text + 1), text[0]);
-}
-
-void S2P(const std::string &text, Str255 out)
-{
-    const size_t n = std::min<size_t>(text.size(), 255);
-    out[0] = static_cast<unsigned char>(n);
-    std::memcpy(out + 1, text.data(), n);
 }
 
 std::string ControlText(ControlRef control)

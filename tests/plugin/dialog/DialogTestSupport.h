@@ -31,9 +31,8 @@ template <class F> GWorldPtr MakeBuffer(int width, int height, F pattern);
 // An opaque image whose pixel (h, v) is pattern(h, v) -> 0xRRGGBB.
 template <class F> CGImageRef MakeImage(int width, int height, F pattern);
 
-// Length-prefixed text to std::string and back.
+// Length-prefixed text to std::string.
 std::string P2S(ConstStr255Param text);
-void S2P(const std::string &text, Str255 out);
 
 // The text of a static or edit text control.
 std::string ControlText(ControlRef control);

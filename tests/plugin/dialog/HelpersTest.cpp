@@ -1,10 +1,9 @@
-// The settings window's helpers and custom controls, headless, on one test
-// window: the neutral answers for missing controls, edit texts and their
-// limits, popup look-ups, commands as text; the preview at half size with its
-// frame and the picture box drawn into the window's port (inactive, disabled
-// and pressed too); the picture-proportion rule in the preview's pixel grid
-// (the pictures' orientations are covered by the session tests); nib windows
-// of the bundle, and how a missing bundle, nib or window ends the process.
+// The settings window's custom controls, headless, on one test window: the
+// preview at half size with its frame and the picture box drawn into the
+// window's port (inactive, disabled and pressed too); the picture-proportion
+// rule in the preview's pixel grid (the pictures' orientations are covered by
+// the session tests); nib windows of the bundle, and how a missing bundle,
+// nib or window ends the process.
 #include <gtest/gtest.h>
 
 #include "DialogTestSupport.h"
@@ -16,13 +15,10 @@
 #include "engine/DataHandling.h"
 #include "engine/PluginDefines.h"
 #include "toolbox/Alerts.h"
-#include "toolbox/TextUtils.h"
 #include "toolbox/ToolboxFrontEnd.h"
 
-#include <cstring>
 #include <string>
 #include <tuple>
-#include <vector>
 
 using namespace dlgtest;
 
@@ -55,18 +51,6 @@ window panel
         maximum 1
         command Pict
     end
-    control popup
-        id Popu 1
-        bounds 10 620 34 810
-        item "Alpha"
-        item "Beta"
-        item "Alpha"
-        item "beta"
-    end
-    control popup id Empt 1 bounds 40 620 64 810 end
-    control edittext id Edit 1 bounds 100 620 120 810 text "42 apples" end
-    control statictext id Stat 1 bounds 130 620 150 810 text "before" end
-    control slider id Sldr 1 bounds 160 620 180 810 minimum -10 maximum 10 end
 end
 )";
 
@@ -110,68 +94,6 @@ protected:
     WindowRef window = nullptr;
     CGrafPtr port = nullptr;
 };
-
-TEST_F(Panel, MissingControlsGiveNeutralAnswersAndChangeNothing)
-{
-    const OSType none = FourCC("None");
-    EXPECT_EQ(SimpleGetControlByID(window, none, 1), nullptr);
-    EXPECT_EQ(SimpleGetControlByID(window, FourCC("Stat"), 2), nullptr); // right signature, wrong id
-    const Rect box = SimpleGetControlBox(window, none, 1);
-    EXPECT_TRUE(box.top == 0 && box.left == 0 && box.bottom == 0 && box.right == 0);
-    EXPECT_EQ(SimpleGetControlValueByID(window, none, 1), 0);
-
-    Str255 text;
-    S2P("changed", text);
-    SimpleSetControlText(window, none, 1, text);
-    SetEditTextForControl(text, window, none, 1);
-    SimpleSetControlValueByID(window, none, 1, 5);
-    SimpleHideControl(window, none, 1);
-    SimpleDisableControlByID(window, none, 1);
-    SelectTextByIDForControl(window, none, 1, 0, 2);
-    SetKeyboadFocusByID(window, none, 1);
-    GetEditTextFromControl(window, none, 1, text);
-    EXPECT_EQ(text[0], 0);
-    EXPECT_EQ(FindNameInPopupByID(window, none, 1, text), -1);
-    // Nothing else in the window moved.
-    EXPECT_EQ(ControlText(Find(window, "Stat", 1)), "before");
-    EXPECT_EQ(GetControl32BitValue(Find(window, "Sldr", 1)), 0);
-    ControlRef focus = nullptr;
-    GetKeyboardFocus(window, &focus);
-    EXPECT_EQ(focus, nullptr);
-}
-
-TEST_F(Panel, TextsAreCutAt255AndPopupItemsFoundExactly)
-{
-    std::string longText(300, 'x');
-    longText[254] = 'L';
-    SetControlData(Find(window, "Edit", 1), 0, kControlEditTextTextTag, 300, longText.data());
-    Str255 text;
-    GetEditTextFromControl(window, FourCC("Edit"), 1, text);
-    EXPECT_TRUE(text[0] == 255 && text[255] == 'L');
-    GetEditTextFromControl(window, FourCC("Sldr"), 1, text); // no text data: the empty text, not garbage
-    EXPECT_EQ(text[0], 0);
-
-    // Items match by exact case and length; the first of equal names wins.
-    for (auto [name, position] : {std::pair{"Alpha", 1}, {"beta", 4}, {"ALPHA", -1}, {"Alph", -1}}) {
-        S2P(name, text);
-        EXPECT_EQ(FindNameInPopupByID(window, FourCC("Popu"), 1, text), position) << name;
-    }
-    EXPECT_EQ(GetMenuItemPosition(Find(window, "Empt", 1), text), -1);
-    GetIndexedPopupTextFromID(window, FourCC("Popu"), 1, 9, text);
-    EXPECT_EQ(text[0], 0);
-    SetControl32BitValue(Find(window, "Popu", 1), 2);
-    GetSelectedPopupTextFromID(window, FourCC("Popu"), 1, text);
-    EXPECT_EQ(P2S(text), "Beta");
-}
-
-TEST_F(Panel, CommandsAsText)
-{
-    Str255 text;
-    CommandID2Str(0x41626364, text);
-    EXPECT_EQ(P2S(text), "Abcd") << "most significant byte first";
-    EXPECT_TRUE(PStrEqualsC(text, "Abcd"));
-    EXPECT_FALSE(PStrEqualsC(text, "Abc")) << "length matters";
-}
 
 // ---- Custom controls ----------------------------------------------------------
 

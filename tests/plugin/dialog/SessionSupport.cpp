@@ -51,7 +51,6 @@ OSStatus Probes::Handler(EventHandlerCallRef, EventRef e, void *userData)
     if (command.commandID != QV_FOURCC('P', 'r', 'o', 'b'))
         return eventNotHandledErr;
     auto *self = static_cast<Probes *>(userData);
-    ++self->run_;
     if (self->queue_.empty()) {
         ADD_FAILURE() << "a probe command with no probe queued";
         return noErr;

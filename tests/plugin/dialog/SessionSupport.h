@@ -34,13 +34,11 @@ public:
     Probes();
     ~Probes();
     void Add(std::function<void()> probe) { queue_.push_back(std::move(probe)); }
-    int Run() const { return run_; }
     size_t Left() const { return queue_.size(); }
 
 private:
     static OSStatus Handler(EventHandlerCallRef, EventRef, void *);
     std::deque<std::function<void()>> queue_;
-    int run_ = 0;
     EventHandlerRef handler_ = nullptr;
 };
 
