@@ -192,8 +192,14 @@ TEST_F(Requests, FailuresAreReportedAndNothingLeaks) {
     EXPECT_EQ(Frame(5), kPluginFailed);
     ASSERT_EQ(Call(kPlugTerminate), kPluginOK);
 
-    // A failing blend: its answer, no sound.
+    // A frame before the run's first (the host's clip goes on before it) is
+    // all the unchanged frame; a failing blend: its answer, no sound.
     Begin(10, 0);
+    params->startFrame = 20;
+    ASSERT_EQ(Frame(-5), kPluginOK);
+    EXPECT_EQ(host.CallsNamed("Blit").at(0).args.at(0), 255);
+    params->startFrame = 0;
+    host.ClearCalls();
     host.FailCall("Blit", kPluginFailed, 1);
     EXPECT_EQ(Frame(2), kPluginFailed);
     EXPECT_EQ(host.CountCalls("MixAudio"), 0);
