@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 using namespace qvhost;
 
 namespace {
@@ -34,7 +38,7 @@ struct Buffers {
     }
 };
 
-// A clip source that paints marks.
+// A clip source that paints marks and counts the frames read.
 class MarkSource : public ClipSource {
 public:
     MarkSource() {
@@ -49,12 +53,14 @@ public:
     const ClipInfo &info() const override { return info_; }
     int64_t frameTime(int64_t n) const override { return n; }
     void readVideo(int64_t n, int w, int h, bool, uint8_t *px, long rb) override {
+        ++reads;
         qvtest::PaintMarks(px, rb, w, h, static_cast<int>(n));
     }
     void readAudio(int64_t n, AudioChunk &out) override {
         out.resize(1, 1600);
         out.planes[0][0] = static_cast<float>(n);
     }
+    std::atomic<int> reads{0};
 
 private:
     ClipInfo info_;
@@ -74,7 +80,9 @@ TEST(FrameReader, ReadsAheadAndRestartsOnlyWhenItMust) {
             reader.release(s);
         }
         EXPECT_EQ(reader.restarts(), 1) << "a clip read in order starts the reader once";
-        // Skipping ahead inside the read-ahead is served too.
+        // Skipping ahead inside the read-ahead is served too: once frame 42
+        // is being read, frames 40 and 41 wait in the read-ahead.
+        for (int i = 0; i < 5000 && src.reads < 43; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         FrameReader::Slot *s = reader.acquire(41, 64, 40, true);
         EXPECT_EQ(Marks(s), 41);
         reader.release(s);
