@@ -335,6 +335,7 @@ TEST_F(HostE2E, BadInputAndOutputEndWithOneLineAndLeaveNothing) {
     std::ofstream(in.file("notes.txt")) << "not a video\n";
     std::ofstream(in.file("empty.mp4")).close();
     mkfifo(in.file("fifo.mp4").c_str(), 0600);
+    fs::create_directory(in.file("folder.mp4"));
     {
         // A codec nobody can decode: its name in the file is changed.
         std::fstream f(in.file("unknown.mkv"), std::ios::in | std::ios::out | std::ios::binary);
@@ -362,6 +363,7 @@ TEST_F(HostE2E, BadInputAndOutputEndWithOneLineAndLeaveNothing) {
         {{"render", clip, "/proc/out.mp4"}, 4, "cannot write"},
         {{"render", clip, out.file("no/folder/out.mp4")}, 4, "does not exist"},
         {{"render", clip, clip}, 4, "overwrite the input"},
+        {{"render", clip, in.file("folder.mp4")}, 4, "is a folder"},
         {{"render", "--demo", "--size", "320x180", "--preset", "ultrafast", o}, 4, "disk is full",
          {.fileLimit = 20000}},
         {{"render", clip, o}, 4, "disk is full", {.fileLimit = 1}},  // while the writer opens

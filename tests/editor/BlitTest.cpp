@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -57,23 +58,16 @@ TEST(Blit, ScalesAndClipsToTheRectangles) {
     for (int i = 0; i < 4; ++i) const_cast<uint8_t *>(src.at(i % 2, i / 2))[1] = static_cast<uint8_t>(10 * (i + 1));
     Rect s{0, 0, 2, 2}, d{2, 2, 6, 6};
     ASSERT_EQ(qvhost::BlitPixMaps(&src.pm, &dst.pm, &s, &d, 255), kPluginOK);
-    EXPECT_EQ(dst.at(2, 2)[1], 10);
-    EXPECT_EQ(dst.at(3, 3)[1], 10);
-    EXPECT_EQ(dst.at(4, 2)[1], 20);
-    EXPECT_EQ(dst.at(2, 5)[1], 30);
-    EXPECT_EQ(dst.at(5, 5)[1], 40);
-    EXPECT_EQ(dst.at(1, 1)[1], 9);
-    EXPECT_EQ(dst.at(6, 6)[1], 9);
+    for (auto [x, y, red] : {std::array{2, 2, 10}, {3, 3, 10}, {4, 2, 20}, {2, 5, 30}, {5, 5, 40}, {1, 1, 9}, {6, 6, 9}})
+        EXPECT_EQ(dst.at(x, y)[1], red) << x << "," << y;
 
     // A destination rectangle hanging over the map's edge, and a map whose
     // bounds do not start at the origin.
     Map big(4, 4, 255, 77, 77, 77), off(4, 4, 255, 1, 1, 1, 10, 20);
     Rect bs{0, 0, 4, 4}, over{12, 22, 16, 26};
     ASSERT_EQ(qvhost::BlitPixMaps(&big.pm, &off.pm, &bs, &over, 255), kPluginOK);
-    EXPECT_EQ(off.at(22, 12)[1], 77);
-    EXPECT_EQ(off.at(23, 13)[1], 77);
-    EXPECT_EQ(off.at(21, 11)[1], 1);
-    EXPECT_EQ(off.at(20, 13)[1], 1);
+    for (auto [x, y, red] : {std::array{22, 12, 77}, {23, 13, 77}, {21, 11, 1}, {20, 13, 1}})
+        EXPECT_EQ(off.at(x, y)[1], red) << x << "," << y;
 }
 
 TEST(Blit, RefusesWhatIsNotAThirtyTwoBitMap) {

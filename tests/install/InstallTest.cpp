@@ -184,12 +184,21 @@ TEST_F(Installed, HasItsLayoutWithRelativeRunPathsAndFindsItsBundle) {
     // The bundle's library exports its entry point and nothing else.
     EXPECT_EQ(Shell("nm -D --defined-only " + Q(library) + " | awk '$2 != \"A\" {print $3}'").text, "main\n");
 
-    // The installed host finds the installed bundle with no option or variable.
+    // The installed host finds the installed bundle with no option or
+    // variable, and shows the filter's description: its texts from the
+    // bundle (Mac Roman), the host's flags kept, every selected frame rendered.
     const Output info = Run(Q(prefix + "/bin/quelvane-host") + " info");
     EXPECT_EQ(info.status, 0) << info.text;
-    EXPECT_NE(info.text.find("plug-in:        " + prefix + "/lib/quelvane/Quelvane.plugin/Contents/Linux/Quelvane.so"),
-              std::string::npos)
-        << info.text;
+    EXPECT_EQ(info.text, "plug-in:        " + prefix + "/lib/quelvane/Quelvane.plugin/Contents/Linux/Quelvane.so\n" +
+                             "type:           105 (filter)\n"
+                             "group:          Dranwick Quillor\n"
+                             "slider 1:       Zoom horizontal [Less .. More], default 0.5\n"
+                             "slider 2:       Zoom vertical [Less .. More], default 0.5\n"
+                             "slider 3:       Turn [Left .. Right], default 0.5\n"
+                             "button:         Settings\u2026\n"
+                             "memory needed:  50000 bytes\n"
+                             "flags:          0x1380\n"
+                             "frames:         150 rendered of 150 selected, 0 taken before, 150 after\n");
 }
 
 // The bare process's allocator: calloc, counted, able to run out.
@@ -215,10 +224,6 @@ TEST_F(Installed, ACopiedBundleLoadsInABareProcessStartsUpOnceAndSharesOnePlatfo
         ++gBlocks;
         return static_cast<Ptr>(std::calloc(1, static_cast<size_t>(size)));
     };
-    procs.DisposePtr = [](Ptr block) {
-        gBlocks -= block != nullptr;
-        std::free(block);
-    };
     PluginParams params{};
     params.selector = kPlugDrawIcon;
     // Rejected requests start nothing.
@@ -228,6 +233,12 @@ TEST_F(Installed, ACopiedBundleLoadsInABareProcessStartsUpOnceAndSharesOnePlatfo
     params.interfaceVersion = 5;
     EXPECT_EQ(entry(kPlugDrawIcon, &params), kPluginBadParams) << "no callbacks";
     params.procs = &procs;
+    procs.DisposePtr = nullptr;
+    EXPECT_EQ(entry(kPlugDrawIcon, &params), kPluginBadParams) << "memory it could not give back";
+    procs.DisposePtr = [](Ptr block) {
+        gBlocks -= block != nullptr;
+        std::free(block);
+    };
     gOutOfMemory = true;
     EXPECT_EQ(entry(kPlugDrawIcon, &params), kPluginOutOfMemory);
     gOutOfMemory = false;

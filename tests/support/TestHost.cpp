@@ -25,7 +25,7 @@ struct HostCallbacks {
         TestHost *host = gCurrentHost;
         if (!host) return nullptr;
         host->Record("NewPtrClear", {size});
-        if (host->ShouldFail("NewPtrClear") || host->allocationBudget_ == 0) return nullptr;
+        if (host->allocationBudget_ == 0) return nullptr;
         // calloc, as a host of our own making might: nothing in the plug-in
         // may treat these blocks as Memory Manager blocks.
         Ptr block = size > 0 ? static_cast<Ptr>(std::calloc(1, size)) : nullptr;
@@ -52,8 +52,6 @@ struct HostCallbacks {
         TestHost *host = gCurrentHost;
         if (!host) return kPluginFailed;
         host->Record("GetMovieInfo", {});
-        HYPluginResult failure;
-        if (host->ShouldFail("GetMovieInfo", &failure)) return failure;
         if (outStandard) *outStandard = kRefNTSCStandard;
         if (ioWidth) *ioWidth = 720;
         if (ioHeight) *ioHeight = 480;
@@ -71,8 +69,6 @@ struct HostCallbacks {
         TestHost *host = Owner(instance);
         if (!host) return kPluginFailed;
         host->Record("GetClipInfo", {P(instance), whichClip, P(outInfo)});
-        HYPluginResult failure;
-        if (host->ShouldFail("GetClipInfo", &failure)) return failure;
         if (outInfo) std::memset(outInfo, 0, sizeof *outInfo);
         return kPluginOK;
     }
@@ -106,8 +102,6 @@ struct HostCallbacks {
         TestHost *host = Owner(instance);
         if (!host) return kPluginFailed;
         host->Record("MixAudio", {P(instance), P(cookie), level});
-        HYPluginResult failure;
-        if (host->ShouldFail("MixAudio", &failure)) return failure;
         return host->mixAudioResult;
     }
     static HYPluginResult GetFrame(void *instance, SInt32 frameNumber, GWorldPtr *outFrame, SInt16 width,
@@ -223,12 +217,6 @@ int TestHost::CountCalls(const std::string &name) const {
     int n = 0;
     for (const HostCall &c : calls_) n += c.name == name;
     return n;
-}
-
-std::vector<std::string> TestHost::CallNames() const {
-    std::vector<std::string> names;
-    for (const HostCall &c : calls_) names.push_back(c.name);
-    return names;
 }
 
 void TestHost::FailCall(const std::string &name, HYPluginResult result, int times) {

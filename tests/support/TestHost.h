@@ -47,7 +47,6 @@ public:
     const std::vector<HostCall> &Calls() const { return calls_; }
     std::vector<HostCall> CallsNamed(const std::string &name) const;
     int CountCalls(const std::string &name) const;
-    std::vector<std::string> CallNames() const;
     void ClearCalls() { calls_.clear(); }
     // Adds a record (and throws when ThrowOnCall planned it); every callback
     // calls it first.
@@ -55,7 +54,8 @@ public:
 
     // ---- Failures ----------------------------------------------------------
     // The next `times` calls of `name` (every call when times < 0) answer
-    // `result` without doing their work. Allocator calls answer NULL.
+    // `result` without doing their work: GetFilterInfo, GetFrame,
+    // ReleaseFrame (after taking the frame back) and Blit.
     void FailCall(const std::string &name, HYPluginResult result = kPluginFailed, int times = -1);
     // The next call of `name` throws `error` (a C++ exception crossing into
     // the plug-in, to test that none leaves its entry point).

@@ -1,18 +1,14 @@
 // The configuration record's lifecycle: defaults, copies and their images,
-// start-up from the saved configuration, and the assertions that end the
-// process.
+// and the assertions that end the process. (Start-up from the saved
+// configuration is seen in every render of the end-to-end and install tests.)
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
-#include "TestHost.h"
 #include "common/commonprocs.h"
 #include "engine/DataHandling.h"
 #include "memory/MacMemory.h"
-#include "store/prefsloader.h"
 #include "toolbox/Alerts.h"
 
 namespace {
@@ -100,35 +96,6 @@ TEST(ConfigCopy, CopyOwnsItsOwnRenderedImageAndNoOriginal) {
     CGImageRelease(original);
     pDestroyConfig(nullptr);
     EXPECT_EQ(GetMediaFormat(nullptr), 1);
-}
-
-TEST(ConfigStartup, DefaultsAreSavedAndASavedConfigurationWins) {
-    qvtest::PrivatePreferences prefs;
-    Block first;
-    InitMyPlugIn(first.rec);
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(prefs.Path()) / "qrvtn-Prefs"));
-    EXPECT_TRUE(IsFullFrame(first.rec->StartRel) && first.rec->BlendMode == 1);
-
-    // What is saved is what the next start-up begins with.
-    first.rec->StartRel = SetRelRect(0.1, 0.2, 0.6, 0.7);
-    first.rec->Sliders[0] = 120;
-    first.rec->MediaType = kMediaHD;
-    ASSERT_TRUE(SaveConfig(first.rec));
-    Block second;
-    InitMyPlugIn(second.rec);
-    EXPECT_TRUE(second.rec->StartRel.Left == 0.1 && second.rec->StartRel.Bottom == 0.7);
-    EXPECT_TRUE(second.rec->Sliders[0] == 120 && second.rec->MediaType == kMediaHD && !second.rec->TheRendered);
-}
-
-TEST(ConfigStartup, AnUnusablePreferencesFolderLeavesTheDefaults) {
-    qvtest::PrivatePreferences prefs;
-    const std::string blocked = prefs.Path() + "/not-a-folder";
-    std::ofstream(blocked).close();
-    setenv("XDG_CONFIG_HOME", blocked.c_str(), 1); // a file where the folder should be
-    Block b;
-    std::memset(b.rec, 0x5A, sizeof(PluginDataRec));
-    InitMyPlugIn(b.rec);
-    EXPECT_TRUE(IsFullFrame(b.rec->StartRel) && b.rec->MediaType == 1 && b.rec->TheRendered == nullptr);
 }
 
 TEST(ConfigDeathTest, MissingRecordsEndTheProcessWithTheirMessage) {

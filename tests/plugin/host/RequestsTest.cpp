@@ -1,11 +1,11 @@
 // Requests through the dispatcher with the test host (calloc blocks, every
-// call recorded): the filter's description, render runs from initialize to
-// terminate (configuration copy, host settings, fade clamping, memory), the
-// exception boundary, and the frame driver's answers to what goes wrong on the
-// host's side (failing callbacks, missing slots, lent things that are no
-// frames), the place-holder's own run and the scrubber's fetch. Rendering,
-// fades, sound and frames of another size through an installed bundle are the
-// install test's (tests/install).
+// call recorded): render runs from initialize to terminate (configuration
+// copy, host settings, fade clamping, memory), the exception boundary, and
+// the frame driver's answers to what goes wrong on the host's side (failing
+// callbacks, missing slots, lent things that are no frames), the
+// place-holder's own run and the scrubber's fetch. The filter's description,
+// rendering, fades, sound and frames of another size through an installed
+// bundle are the install test's (tests/install).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -94,66 +94,18 @@ protected:
 
 } // namespace
 
-TEST_F(Requests, GetInfoDescribesAFilterOfTheSelectedFramesWithTheBundleTexts) {
-    params->getInfo2.selectedFrames = 90;
-    params->getInfo.pluginFlags = 0x1;
-    params->getInfo.takeFromClipBefore = 7;
-    params->getInfo.mustTakeFromSingleClips = true;
-    std::memset(params->getInfo2.group, 'x', sizeof params->getInfo2.group); // no terminator left by the host
-    ASSERT_EQ(Call(kPlugGetInfo), kPluginOK);
-
-    const HYPluginGetInfo &info = params->getInfo;
-    EXPECT_EQ(info.framesToBeRendered, 90);
-    EXPECT_EQ(info.takeFromClipBefore, 0);
-    EXPECT_EQ(info.takeFromClipAfter, 90);
-    EXPECT_FALSE(info.mustTakeFromSingleClips);
-    EXPECT_EQ(info.pluginFlags, 0x1381u) << "the host's flags are kept";
-    // The bundle's texts: list 128 item 3, list 129 items 5 and 6, list 130, list 17000.
-    const HYPluginFilterSliderInfo &turn = params->getInfo2.filterSliders[2];
-    EXPECT_EQ(std::string(turn.label) + "|" + turn.minLabel + "|" + turn.maxLabel, "Turn|Left|Right");
-    EXPECT_STREQ(params->getInfo3.buttonTitle, "Settings\xC9");
-    EXPECT_STREQ(params->getInfo2.group, "Dranwick Quillor") << "terminated inside its field";
-}
-
-TEST_F(Requests, ARunCopiesTheConfigurationAndTheHostSettings) {
-    host.FilterInfo() = HYPluginFilterInfo{{0.25f, 0.5f, 1.0f}, 3, 4};
-    ASSERT_EQ(Begin(), kPluginOK);
-    EffectData *run = Run();
-    ASSERT_NE(run, nullptr);
-    // The fades and the configuration copy show in the install test's renders.
-    EXPECT_EQ(run->sliderValues[0], 0.25f);
-    EXPECT_EQ(run->sliderValues[2], 1.0f);
-    EXPECT_EQ(host.FilterInfoOutstanding(), 0) << "the filter info is given back";
-
-    // A second initialize over the live run frees the old copy, and only it.
-    PluginDataRec *firstCopy = run->pascalData;
-    host.ClearCalls();
-    ASSERT_EQ(Begin(), kPluginOK);
-    EXPECT_EQ(Run(), run) << "the run's record is reused";
-    const auto freed = host.CallsNamed("DisposePtr");
-    ASSERT_EQ(freed.size(), 1u);
-    EXPECT_EQ(freed[0].args[0], reinterpret_cast<intptr_t>(firstCopy));
-    EXPECT_EQ(host.OutstandingBlocks(), baseline + 2);
-
-    ASSERT_EQ(End(), kPluginOK);
-    EXPECT_EQ(params->clientData, nullptr);
-    EXPECT_EQ(host.OutstandingBlocks(), baseline);
-    host.ClearCalls();
-    ASSERT_EQ(End(), kPluginOK) << "terminate without a run";
-    EXPECT_EQ(host.CountCalls("DisposePtr"), 0);
-    EXPECT_EQ(host.CountCalls("GetClipInfo"), 1);
-}
-
-TEST_F(Requests, FadesAreClampedToTheClip) {
+TEST_F(Requests, RunsCopyTheHostSettingsClampTheFadesAndReplaceTheirCopy) {
+    // Each initialize here lands on the live run: the run's record is reused
+    // and only the old copy of the configuration is freed.
     struct Case {
         SInt32 fadeIn, fadeOut, frames, wantIn, wantOut;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {10, 10, 15, 7, 7},  // both: at most half, truncated
         {10, 0, 6, 6, 0},    // fade-in alone: at most the clip
         {0, 20, 100, 0, 20}, {0, 200, 100, 0, 100}, // fade-out alone
         {-5, 30, 10, -5, 5}, // negative fades are left alone
     };
+    host.FilterInfo().sliderValues[0] = 0.25f;
     for (const Case &c : cases) {
         host.FilterInfo().fadeInFrames = c.fadeIn;
         host.FilterInfo().fadeOutFrames = c.fadeOut;
@@ -161,55 +113,40 @@ TEST_F(Requests, FadesAreClampedToTheClip) {
         ASSERT_EQ(Begin(), kPluginOK);
         EXPECT_EQ(Run()->fadeInFrames, c.wantIn) << c.fadeIn << "/" << c.fadeOut << " over " << c.frames;
         EXPECT_EQ(Run()->fadeOutFrames, c.wantOut) << c.fadeIn << "/" << c.fadeOut << " over " << c.frames;
-        ASSERT_EQ(End(), kPluginOK);
     }
+    EXPECT_EQ(Run()->sliderValues[0], 0.25f);
+    EXPECT_EQ(host.FilterInfoOutstanding(), 0) << "the filter info is given back";
+    EXPECT_EQ(host.OutstandingBlocks(), baseline + 2) << "one run, one copy";
+    ASSERT_EQ(End(), kPluginOK);
+    EXPECT_EQ(params->clientData, nullptr);
+    EXPECT_EQ(End(), kPluginOK) << "terminate without a run";
 }
 
-TEST_F(Requests, HostFailuresAreReportedAndLeaveNothingBehind) {
-    // No record for the run.
-    host.RunOutOfMemoryAfter(0);
-    EXPECT_EQ(Begin(), kPluginOutOfMemory);
-    EXPECT_EQ(params->clientData, nullptr);
-    // No copy of the configuration: no half-made run either.
-    host.RunOutOfMemoryAfter(1);
-    EXPECT_EQ(Begin(), kPluginOutOfMemory);
-    EXPECT_EQ(params->clientData, nullptr);
+TEST_F(Requests, HostFailuresAndExceptionsAreAnsweredAndLeaveNothingBehind) {
+    // No record for the run, or no copy of the configuration: no half-made run.
+    for (int successes : {0, 1}) {
+        host.RunOutOfMemoryAfter(successes);
+        EXPECT_EQ(Begin(), kPluginOutOfMemory);
+        EXPECT_EQ(params->clientData, nullptr);
+    }
     host.RunOutOfMemoryAfter(-1);
-    EXPECT_EQ(host.OutstandingBlocks(), baseline);
-
-    // The host's settings cannot be read: its answer is the request's, and
-    // terminate releases the run.
+    // The host's settings cannot be read: its answer is the request's, the
+    // sliders keep their defaults, and terminate releases the run.
     host.FailCall("GetFilterInfo", kPluginCantGetNeededFrame, 1);
     EXPECT_EQ(Begin(), kPluginCantGetNeededFrame);
     ASSERT_NE(Run(), nullptr);
-    EXPECT_EQ(Run()->fadeInFrames, 0);
-    EXPECT_EQ(Run()->sliderValues[1], 0.5f) << "without host settings the sliders keep their defaults";
+    EXPECT_EQ(Run()->sliderValues[1], 0.5f);
     EXPECT_EQ(host.CountCalls("ReleaseFilterInfo"), 0);
-    ASSERT_EQ(End(), kPluginOK);
-}
-
-TEST_F(Requests, NoExceptionLeavesTheEntryPoint) {
+    // No exception leaves the entry point; the run survives an interrupted
+    // request and is released by the next terminate.
     host.ThrowOnCall("GetFilterInfo", std::make_exception_ptr(std::bad_alloc()));
     EXPECT_EQ(Begin(), kPluginOutOfMemory);
     host.ThrowOnCall("GetFilterInfo", std::make_exception_ptr(std::runtime_error("host trouble")));
     EXPECT_EQ(Begin(), kPluginFailed);
     host.ThrowOnCall("GetClipInfo", std::make_exception_ptr(42));
     EXPECT_EQ(End(), kPluginFailed);
-    // The run survives an interrupted request and is released by the next
-    // terminate.
     EXPECT_EQ(End(), kPluginOK);
     EXPECT_EQ(params->clientData, nullptr);
-}
-
-TEST(FadeOpacity, OnlyFramesInsideAFadeAreBlended) {
-    struct Case {
-        SInt32 frame, frames, fadeIn, fadeOut, opacity;
-    } cases[] = {
-        {0, 1, 1, 0, 255}, {9, 100, 10, 0, 25}, {150, 100, 10, 0, -1}, {120, 100, 0, -5, -1}, {5, 100, -5, 0, -1},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(FadeOpacity(c.frame, c.frames, c.fadeIn, c.fadeOut), c.opacity)
-            << "frame " << c.frame << " of " << c.frames << ", fades " << c.fadeIn << "/" << c.fadeOut;
 }
 
 TEST_F(Requests, FailuresAreReportedAndNothingLeaks) {
@@ -230,11 +167,17 @@ TEST_F(Requests, FailuresAreReportedAndNothingLeaks) {
     EXPECT_EQ(Frame(3), kPluginCantGetNeededFrame);
     EXPECT_EQ(host.CountCalls("ReleaseFrame"), 0);
 
-    // The host lends something that is no world: refused, given back, nothing drawn.
+    // The host lends something that is no world, to a frame or to the
+    // scrubber: refused, given back, nothing drawn.
     host.lendsForgedFrame = true;
     EXPECT_EQ(Frame(3), kPluginBadParams);
     EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
     EXPECT_TRUE(target.Untouched());
+    World clip(32, 24);
+    EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), -5, 1), -1);
+    EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), 3, 1), kPluginBadParams);
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 2);
+    EXPECT_TRUE(clip.Untouched());
     host.lendsForgedFrame = false;
 
     // The sound's answer becomes the request's; the frame is still given back.
@@ -249,8 +192,14 @@ TEST_F(Requests, FailuresAreReportedAndNothingLeaks) {
     EXPECT_EQ(Frame(5), kPluginFailed);
     ASSERT_EQ(Call(kPlugTerminate), kPluginOK);
 
-    // A failing blend: its answer, no sound.
+    // A frame before the run's first (the host's clip goes on before it) is
+    // all the unchanged frame; a failing blend: its answer, no sound.
     Begin(10, 0);
+    params->startFrame = 20;
+    ASSERT_EQ(Frame(-5), kPluginOK);
+    EXPECT_EQ(host.CallsNamed("Blit").at(0).args.at(0), 255);
+    params->startFrame = 0;
+    host.ClearCalls();
     host.FailCall("Blit", kPluginFailed, 1);
     EXPECT_EQ(Frame(2), kPluginFailed);
     EXPECT_EQ(host.CountCalls("MixAudio"), 0);
@@ -263,7 +212,8 @@ TEST_F(Requests, FailuresAreReportedAndNothingLeaks) {
     host.forcedFrameHeight = 48;
     params->frameRect = Rect{0, 0, 48, 5000};
     EXPECT_EQ(Frame(1), kPluginFailed);
-    EXPECT_EQ(host.CallNames(), (std::vector<std::string>{"GetFrame", "ReleaseFrame"}));
+    EXPECT_EQ(host.Calls().size(), 2u) << "GetFrame and ReleaseFrame only";
+    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1);
 }
 
 TEST_F(Requests, WhatADoFrameOrStillNeedsIsCheckedBeforeAnything) {
@@ -310,15 +260,4 @@ TEST_F(Requests, PlaceHolderIsARunOfItsOwn) {
     EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginFailed);
     EXPECT_EQ(host.CountCalls("GetFrame"), 0);
     EXPECT_EQ(params->clientData, nullptr);
-}
-
-TEST_F(Requests, ScrubberFetchRefusesNegativeFramesAndWhatIsNoFrame) {
-    // Fetching and copying run through the settings window's scrubber tests.
-    World clip(32, 24);
-    EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), -5, 1), -1);
-    EXPECT_EQ(host.CountCalls("GetFrame"), 0);
-    host.lendsForgedFrame = true;
-    EXPECT_EQ(GetFrameIntoGW(clip.gw, params.get(), 3, 1), kPluginBadParams);
-    EXPECT_EQ(host.CountCalls("ReleaseFrame"), 1) << "what was lent is given back";
-    EXPECT_TRUE(clip.Untouched());
 }
