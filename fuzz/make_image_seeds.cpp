@@ -1,7 +1,7 @@
 // Writes the seed corpus of the image_file fuzz target with our own code:
-// small pictures written by Qt's image writers (PNG, JPEG, BMP, TIFF) and, for
-// what Qt cannot write, an animated GIF, a two-page TIFF and a PNG declaring
-// a huge size, built byte by byte.
+// small pictures written by Qt's image writers (PNG, JPEG, BMP, TIFF), and for
+// what Qt cannot write, the animated GIF and two-page TIFF of the imaging
+// tests' data and a PNG declaring a huge size, built byte by byte.
 //
 //     quelvane_fuzz_image_seeds CORPUS_FOLDER      (writes CORPUS_FOLDER/image_file/)
 #include <QBuffer>
@@ -49,8 +49,9 @@ int main(int argc, char **argv) {
     const QImage opaque = picture.convertToFormat(QImage::Format_RGB32);
     Write(dir / "opaque.jpg", Encode(opaque, "jpeg"));
     Write(dir / "opaque.bmp", Encode(opaque, "bmp"));
-    Write(dir / "two-frames.gif", handmade::AnimatedGIF(5, 4, {1, 2}));
-    Write(dir / "two-pages.tif", handmade::MultiPageTIFF({{3, 2, qRgb(200, 10, 20)}, {2, 3, qRgb(5, 6, 250)}}));
+    const fs::path data = QUELVANE_IMAGE_TEST_DATA;
+    fs::copy_file(data / "anim.gif", dir / "two-frames.gif", fs::copy_options::overwrite_existing);
+    fs::copy_file(data / "pages.tif", dir / "two-pages.tif", fs::copy_options::overwrite_existing);
     Write(dir / "huge-claim.png", handmade::PNGClaiming(40000, 40000));
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 #include <string>
 
 #include "QuartzTestUtil.h"
@@ -154,12 +155,9 @@ void Compare(const Case &c, const std::vector<uint8_t> &px, const std::vector<ui
 }
 
 std::vector<int> Cases() {
-    std::vector<int> cases;
-    if (const char *one = std::getenv("QUARTZ_CASE")) {
-        cases.push_back(std::atoi(one));
-    } else {
-        for (int n = 1; n <= 300; ++n) cases.push_back(n);
-    }
+    if (const char *one = std::getenv("QUARTZ_CASE")) return {std::atoi(one)};
+    std::vector<int> cases(300);
+    std::iota(cases.begin(), cases.end(), 1);
     return cases;
 }
 
@@ -263,50 +261,6 @@ TEST(DrawReference, TurnedSpansOfEveryLengthAgreeAndMatchTheReference) {
                 CheckBothKernels(c, ++seed, "angle " + std::to_string(angle) + ", width " + std::to_string(width) +
                                                 (opaque ? ", opaque" : ""));
             }
-}
-
-TEST(DrawReference, RepeatedPlacementsGiveTheSamePixelsAsFreshOnes) {
-    // Frame after frame the renderer draws with one placement; a drawing must
-    // not depend on the one before it, whether that had the same placement
-    // with other pixels or an image of another width, or another placement
-    // of the same target columns.
-    std::mt19937 rng(5);
-    struct Image {
-        int w;
-        std::vector<uint8_t> px;
-    };
-    std::vector<Image> images;
-    for (int w : {50, 50, 54}) images.push_back({w, RandomImagePixels(rng, w, 30, false)});
-    const std::vector<uint8_t> bg = RandomImagePixels(rng, 80, 80, true);
-    struct Placement {
-        float x, scale;
-    } placements[] = {{-10.5f, 2}, {-20.25f, 3}}; // both cover columns 0..79
-    auto render = [&](const Image &im, const Placement &p) {
-        Case c;
-        c.w = im.w;
-        c.h = 30;
-        c.ctm = CGAffineTransformIdentity;
-        c.rect = CGRect{{p.x, 4}, {im.w * p.scale, 30 * p.scale}};
-        return Render(c, im.px, bg);
-    };
-    const Image small{3, RandomImagePixels(rng, 3, 30, true)}; // 30 rows, as render() draws them
-    for (bool simd : {false, true}) {
-        if (simd && !QVCGSIMDAvailable()) continue;
-        KernelChoice k(simd);
-        // Afresh: each after a drawing of another size.
-        std::vector<uint8_t> fresh[3][2];
-        for (int i = 0; i < 3; ++i)
-            for (int p = 0; p < 2; ++p) {
-                render(small, Placement{5, 1});
-                fresh[i][p] = render(images[i], placements[p]);
-            }
-        // In turn, every image in every placement, twice.
-        for (int round = 0; round < 2; ++round)
-            for (int i = 0; i < 3; ++i)
-                for (int p = 0; p < 2; ++p)
-                    ASSERT_EQ(render(images[i], placements[p]), fresh[i][p])
-                        << "image " << i << " placement " << p << (simd ? " (AVX2)" : "");
-    }
 }
 
 } // namespace

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,7 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using handmade::AnimatedGIF;
 using handmade::PNGClaiming;
 
 class ImageSource : public ::testing::Test {
@@ -128,7 +129,9 @@ TEST_F(ImageSource, BadFilesGiveNoImage) {
         ImageHolder cut(LoadBytes(whole.left(whole.size() * 6 / 10)));
         EXPECT_EQ(cut.image, nullptr) << "truncated " << format;
     }
-    const QByteArray gif = AnimatedGIF(40, 30, {0});
+    QFile gifFile(QString(std::getenv("QUELVANE_SOURCE_DIR")) + "/tests/plugin/imaging/data/anim.gif");
+    ASSERT_TRUE(gifFile.open(QIODevice::ReadOnly));
+    const QByteArray gif = gifFile.readAll();
     ImageHolder cutGif(LoadBytes(gif.left(gif.size() / 2)));
     EXPECT_EQ(cutGif.image, nullptr) << "truncated gif";
 
@@ -138,9 +141,6 @@ TEST_F(ImageSource, BadFilesGiveNoImage) {
     EXPECT_EQ(LoadURL(Write("empty.png", QByteArray())), nullptr) << "empty file";
     EXPECT_EQ(LoadURL((dir_ / "missing.png").string()), nullptr);
     EXPECT_EQ(LoadURL(dir_.string()), nullptr) << "a folder";
-    EXPECT_EQ(QVCGImageSourceCreateWithBytes(nullptr, 10), nullptr);
-    EXPECT_EQ(CGImageSourceCreateWithURL(nullptr, nullptr), nullptr);
-    EXPECT_EQ(CGImageSourceGetCount(nullptr), 0u);
 
     // Declared sizes: zero, beyond the sides, beyond the pixel count.
     for (auto [w, h] : {std::pair<quint32, quint32>{0, 10}, {10, 0}, {40000, 10}, {20000, 20000}, {0x7FFFFFFF, 1}}) {

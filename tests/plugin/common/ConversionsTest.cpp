@@ -1,4 +1,4 @@
-// Colour packing, words, decimal text of integers and reals, codes and
+// Colour packing, decimal text of integers and reals, codes and
 // Pascal string helpers.
 #include <gtest/gtest.h>
 
@@ -46,13 +46,6 @@ TEST(ColourPacking, HighBytesAreKeptAlphaIgnoredAndRoundTripsKeepTwentyFourBits)
         EXPECT_EQ(RGBColor2LongInt(LongInt2RGBColor(v)), v & 0xFFFFFF) << std::hex << v;
         EXPECT_EQ(PixRec2LongInt(LongInt2PixRec(v)), v & 0xFFFFFF) << std::hex << v;
     }
-}
-
-TEST(Words, HiWordShiftsLogicallyLoWordKeepsTheSign) {
-    EXPECT_EQ(CarbonHiWord(static_cast<SInt32>(0x80017FFF)), static_cast<SInt16>(0x8001));
-    EXPECT_EQ(CarbonLoWord(static_cast<SInt32>(0x80017FFF)), 0x7FFF);
-    EXPECT_EQ(CarbonHiWord(-1), -1);
-    EXPECT_EQ(CarbonLoWord(0x0001FFFF), -1);
 }
 
 TEST(DecimalText, IntegersAndRealsAsText) {
@@ -125,16 +118,6 @@ TEST(Codes, CommandsAndTextMostSignificantByteFirst) {
 
 TEST(Strings, HelpersNeverPassTwoHundredFiftyFiveCharacters) {
     Str255 s;
-    std::memset(s, 'x', sizeof s);
-    s[0] = 3;
-    ZeroDelimitString(s);
-    EXPECT_STREQ(reinterpret_cast<char *>(s + 1), "xxx");
-    std::memset(s, 'y', sizeof s);
-    s[0] = 255;
-    ZeroDelimitString(s);
-    EXPECT_EQ(s[0], 255) << "the length stays";
-    EXPECT_EQ(s[255], 0) << "the last character gives way to the terminator";
-
     CString2PString(std::string(300, 'a').c_str(), s);
     EXPECT_EQ(s[0], 255);
     CString2PString("Assertion failed in: ", s);

@@ -15,14 +15,6 @@ namespace {
 
 std::string Text(ConstStr255Param s) { return std::string(reinterpret_cast<const char *>(s + 1), s[0]); }
 
-struct P {
-    Str255 s;
-    explicit P(const std::string &text) {
-        s[0] = static_cast<unsigned char>(text.size());
-        std::memcpy(s + 1, text.data(), text.size());
-    }
-};
-
 } // namespace
 
 TEST(PlatformStrings, MacRomanTextRoundTrips) {
@@ -108,7 +100,7 @@ protected:
 
 } // namespace
 
-TEST_F(FileRefs, SpecificationsReferencesAndURLTextsNameTheSameObject) {
+TEST_F(FileRefs, SpecificationsAndReferencesNameTheSameObject) {
     const FSSpec spec = FSRef2FSSpec(fileRef);
     EXPECT_EQ(Text(spec.name), "Clip picture.png");
     FSRef back;
@@ -116,16 +108,6 @@ TEST_F(FileRefs, SpecificationsReferencesAndURLTextsNameTheSameObject) {
     FSSpec2FSRef(spec, back);
     EXPECT_EQ(FSCompareFSRefs(&back, &fileRef), noErr);
 
-    const std::string expected = "file://" + folder + "/Clip%20picture.png";
-    Str255 p;
-    FSRef2Str255(fileRef, p);
-    EXPECT_EQ(Text(p), expected);
-    CFURLRef url = PString2URL(P(expected).s);
-    ASSERT_NE(url, nullptr);
-    URL2Str255(url, p);
-    EXPECT_EQ(Text(p), expected);
-    CFRelease(url);
-    EXPECT_EQ(PString2URL(P("not a url with spaces").s), nullptr);
     EXPECT_TRUE(IsFileAFolder(folderRef));
     EXPECT_FALSE(IsFileAFolder(fileRef));
 
@@ -142,10 +124,5 @@ TEST_F(FileRefs, SpecificationsReferencesAndURLTextsNameTheSameObject) {
     FSRef bogus;
     std::memset(&bogus, 0, sizeof bogus);
     EXPECT_EQ(FSRef2FSSpec(bogus).name[0], 0);
-    GetNameFromFSRef(bogus, p);
-    EXPECT_EQ(p[0], 0);
-    EXPECT_EQ(FSRef2CFString(bogus), nullptr);
-    FSRef2Str255(bogus, p);
-    EXPECT_EQ(p[0], 0);
     EXPECT_FALSE(IsFileAFolder(bogus));
 }
