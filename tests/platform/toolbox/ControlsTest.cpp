@@ -1,5 +1,6 @@
 // Controls: values kept within their range, references to disposed windows
-// refused rather than followed, classes that keep live controls. (What
+// refused rather than followed, classes that keep live controls; event
+// parameters copied into no more than the caller's buffer. (What
 // controls show: the screen tests; how scripts play them: ScriptTest.)
 #include "ToolboxTestSupport.h"
 
@@ -40,4 +41,18 @@ TEST_F(Controls, DisposedReferencesAreRefusedNotFollowed)
     EXPECT_EQ(FrontWindow(), nullptr);
     // Every control of the class is gone, so the class can go.
     rec.Unregister();
+}
+
+TEST(EventParameters, AreCopiedIntoNoMoreThanTheCallersBuffer)
+{
+    EventRef e = nullptr;
+    ASSERT_EQ(CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &e), noErr);
+    const UInt8 data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_EQ(SetEventParameter(e, kEventParamDirectObject, typeHICommand, sizeof data, data), noErr);
+    UInt8 out[8] = {};
+    ByteCount size = 0;
+    EXPECT_EQ(GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, 4, &size, out), noErr);
+    EXPECT_EQ(size, sizeof data); // the whole size is told
+    EXPECT_EQ(std::vector<UInt8>(out, out + 8), (std::vector<UInt8>{1, 2, 3, 4, 0, 0, 0, 0}));
+    ReleaseEvent(e);
 }

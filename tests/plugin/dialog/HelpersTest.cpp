@@ -126,6 +126,37 @@ TEST_F(Panel, PreviewIsScaledIntoItsBoxWithABlackFrameAndOnlyWhenActiveAndEnable
     EXPECT_EQ(PixelAt(port, 10, 10), kBlack);
 }
 
+// The colour boxes are hidden in the product's windows, but their class is
+// the plug-in's: a picked colour is stored as the box's packed value, a
+// cancelled picker keeps the old one.
+TEST_F(Panel, ColourBoxStoresThePickedColourAndKeepsItWhenCancelled)
+{
+    ControlRef box = Find(window, "Colr", 1);
+    SetControl32BitValue(box, 0x102030);
+    const std::string text = "click Colr 1\n"
+                             "color 65535 32896 255\n" // high bytes FF 80 00
+                             "expect value Colr 1 16744448\n"
+                             "click Colr 1\n"
+                             "color cancel\n"
+                             "expect value Colr 1 16744448\n"
+                             "command not!\n";
+    char error[256];
+    ASSERT_EQ(QVToolboxLoadScript(text.data(), text.size(), error, sizeof error), noErr) << error;
+    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    const auto quitOnCancel = [](EventHandlerCallRef, EventRef e, void *w) -> OSStatus {
+        HICommand command{};
+        GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+        if (command.commandID == kHICommandCancel)
+            QuitAppModalLoopForWindow(static_cast<WindowRef>(w));
+        return noErr;
+    };
+    InstallEventHandler(GetWindowEventTarget(window), NewEventHandlerUPP(quitOnCancel), 1, &spec, window, nullptr);
+    ShowWindow(window);
+    RunAppModalLoopForWindow(window);
+    EXPECT_EQ(QVToolboxScriptProblems(), 0u);
+    EXPECT_EQ(GetControl32BitValue(box), 0xFF8000);
+}
+
 // A 400 x 300 picture: a red band over its top quarter, green below.
 CGImageRef BandedPicture()
 {
