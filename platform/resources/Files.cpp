@@ -1,4 +1,4 @@
-// File Manager stand-in: file specifications and references over Linux
+// File Manager stand-in: FSSpec records and references over Linux
 // paths, node IDs from a process-wide registry, data forks over file
 // descriptors, and atomic replacement of files.
 #include "resources/Files.h"

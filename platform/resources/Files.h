@@ -1,6 +1,6 @@
 /*
  * Files.h: the File Manager stand-in over the Linux file system. File
- * specifications (FSSpec: volume, parent directory ID, name) and file
+ * FSSpec records ( volume, parent directory ID, name) and file
  * references (FSRef) name Linux files; data forks are read and written
  * through file reference numbers.
  *

@@ -1,6 +1,6 @@
 // FilesInternal.h: what the File Manager stand-in shares with the other
 // stand-ins inside the platform library (not exported): Linux paths of file
-// specifications and references, file reference numbers, and the atomic
+// FSSpec records and references, file reference numbers, and the atomic
 // replacement of a file's contents.
 #ifndef QUELVANE_FILESINTERNAL_H
 #define QUELVANE_FILESINTERNAL_H

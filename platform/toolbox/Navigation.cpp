@@ -1,5 +1,5 @@
 // Navigation.cpp: descriptor lists and the open and save dialogs over the
-// front end's file chooser. Chosen paths become file specifications through
+// front end's file chooser. Chosen paths become FSSpec records through
 // the File Manager stand-in.
 #include "toolbox/Navigation.h"
 #include "resources/Files.h"

@@ -3,8 +3,8 @@
 // file to load as a QuickDraw picture. They complete EasyFile.h with the
 // same conventions.
 //
-// Ownership: the dialogs' replies are disposed of here; the chosen file
-// specifications are copied into the caller's records. LoadPictureFile's
+// Ownership: the dialogs' replies are disposed of here; the chosen FSSpec
+// records are copied into the caller's records. LoadPictureFile's
 // picture belongs to the caller (KillPicture). Nothing shows an alert:
 // cancelling is an ordinary false or nil result.
 #ifndef QUELVANE_EASYNAV_H
@@ -31,7 +31,7 @@ Boolean EasyNavGetFile(ConstStr255Param InMessage, OSType InType, OSType InCreat
 Boolean EasyNavPutFile(ConstStr255Param InMessage, ConstStr255Param InDefaultName, OSType InType, OSType InCreator,
                        FSSpec &OutSpec, Boolean &OutReplacing);
 
-// Copies the file specifications of a selection list: Count = the number of
+// Copies the FSSpec records of a selection list: Count = the number of
 // items read, the first cMaxFilesInList stored. On an error the items read
 // so far stay stored and counted and the error is answered.
 OSStatus AEDescListToFileList(const AEDescList &InList, FileList &OutFileList);

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-FSSpec Spec(const fs::path &path) {
+FSSpec FileAt(const fs::path &path) {
     FSSpec file{};
     QVFSSpecFromPath(path.c_str(), &file);
     return file;
@@ -23,7 +23,7 @@ FSSpec Spec(const fs::path &path) {
 TEST(Importer, RefusedFilesClosedImportersAndImagesWiderThanAWorld) {
     const fs::path text = fs::temp_directory_path() / ("qv-importer-" + std::to_string(getpid()) + ".png");
     std::ofstream(text) << "words, not pixels";
-    FSSpec file = Spec(text);
+    FSSpec file = FileAt(text);
     ComponentInstance gi = reinterpret_cast<ComponentInstance>(1);
     EXPECT_EQ(GetGraphicsImporterForFile(&file, &gi), noCodecErr);
     EXPECT_EQ(gi, nullptr);
@@ -31,7 +31,7 @@ TEST(Importer, RefusedFilesClosedImportersAndImagesWiderThanAWorld) {
     EXPECT_EQ(GetGraphicsImporterForFile(&file, &gi), fnfErr);
 
     // 4096 x 2: an image, but one pixel too wide for a picture.
-    file = Spec(fs::path(std::getenv("QUELVANE_SOURCE_DIR")) / "tests/plugin/imaging/data/wide.png");
+    file = FileAt(fs::path(std::getenv("QUELVANE_SOURCE_DIR")) / "tests/plugin/imaging/data/wide.png");
     ASSERT_EQ(GetGraphicsImporterForFile(&file, &gi), noErr);
     Rect bounds;
     EXPECT_EQ(GraphicsImportGetNaturalBounds(gi, &bounds), noErr);

@@ -1,4 +1,4 @@
-// File Manager stand-in: specifications and references over Linux paths,
+// File Manager stand-in: FSSpec records and references over Linux paths,
 // mangled long names. (Data forks, catalog walks and the Preferences folder
 // are checked through the plug-in's file procedures and store.)
 #include <gtest/gtest.h>
@@ -24,9 +24,9 @@ std::basic_string<unsigned char> P(const std::string &text) {
     return s;
 }
 
-std::string PathOf(const FSSpec &spec) {
+std::string PathOf(const FSSpec &fss) {
     char buf[4096];
-    EXPECT_EQ(QVFSSpecGetPath(&spec, buf, sizeof buf), noErr);
+    EXPECT_EQ(QVFSSpecGetPath(&fss, buf, sizeof buf), noErr);
     return buf;
 }
 
@@ -34,19 +34,19 @@ std::string PathOf(const FSSpec &spec) {
 
 TEST(Files, SpecsAndRefsNameLinuxFiles) {
     TempDir dir;
-    FSSpec spec;
-    ASSERT_EQ(QVFSSpecFromPath((dir / "clip.mov").c_str(), &spec), fnfErr) << "parent exists, file not yet";
-    EXPECT_EQ(Name(spec.name), "clip.mov");
+    FSSpec fss;
+    ASSERT_EQ(QVFSSpecFromPath((dir / "clip.mov").c_str(), &fss), fnfErr) << "parent exists, file not yet";
+    EXPECT_EQ(Name(fss.name), "clip.mov");
     FSRef ref;
-    EXPECT_EQ(FSpMakeFSRef(&spec, &ref), fnfErr);
+    EXPECT_EQ(FSpMakeFSRef(&fss, &ref), fnfErr);
 
-    ASSERT_EQ(FSpCreate(&spec, QV_FOURCC('Q', 'V', 'L', 'N'), QV_FOURCC('M', 'o', 'o', 'V'), smSystemScript), noErr);
-    EXPECT_EQ(FSpCreate(&spec, QV_FOURCC('Q', 'V', 'L', 'N'), QV_FOURCC('M', 'o', 'o', 'V'), smSystemScript), dupFNErr);
+    ASSERT_EQ(FSpCreate(&fss, QV_FOURCC('Q', 'V', 'L', 'N'), QV_FOURCC('M', 'o', 'o', 'V'), smSystemScript), noErr);
+    EXPECT_EQ(FSpCreate(&fss, QV_FOURCC('Q', 'V', 'L', 'N'), QV_FOURCC('M', 'o', 'o', 'V'), smSystemScript), dupFNErr);
     FSSpec again;
-    ASSERT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, P("clip.mov").c_str(), &again), noErr);
-    EXPECT_EQ(std::memcmp(&again, &spec, sizeof spec), 0);
+    ASSERT_EQ(FSMakeFSSpec(fss.vRefNum, fss.parID, P("clip.mov").c_str(), &again), noErr);
+    EXPECT_EQ(std::memcmp(&again, &fss, sizeof fss), 0);
 
-    ASSERT_EQ(FSpMakeFSRef(&spec, &ref), noErr);
+    ASSERT_EQ(FSpMakeFSRef(&fss, &ref), noErr);
     char path[4096];
     ASSERT_EQ(FSRefMakePath(&ref, reinterpret_cast<UInt8 *>(path), sizeof path), noErr);
     EXPECT_EQ(std::string(path), dir / "clip.mov");
@@ -57,11 +57,11 @@ TEST(Files, SpecsAndRefsNameLinuxFiles) {
     ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags | kFSCatInfoParentDirID, &info, nullptr, &fromRef, nullptr),
               noErr);
     EXPECT_EQ(info.nodeFlags & kFSNodeIsDirectoryMask, 0);
-    EXPECT_EQ(info.parentDirID, static_cast<UInt32>(spec.parID));
-    EXPECT_EQ(std::memcmp(&fromRef, &spec, sizeof spec), 0);
+    EXPECT_EQ(info.parentDirID, static_cast<UInt32>(fss.parID));
+    EXPECT_EQ(std::memcmp(&fromRef, &fss, sizeof fss), 0);
 
-    ASSERT_EQ(FSpDelete(&spec), noErr);
-    EXPECT_EQ(FSpMakeFSRef(&spec, &ref), fnfErr);
+    ASSERT_EQ(FSpDelete(&fss), noErr);
+    EXPECT_EQ(FSpMakeFSRef(&fss, &ref), fnfErr);
     FSRef garbage{};
     EXPECT_EQ(FSRefMakePath(&garbage, reinterpret_cast<UInt8 *>(path), sizeof path), errFSBadFSRef);
 }
@@ -76,22 +76,22 @@ TEST(Files, LongAndForeignNamesAreMangledAndMapBack) {
 
     std::vector<std::string> seen;
     for (auto *name : {&longA, &longB, &greek, &colon}) {
-        FSSpec spec;
-        ASSERT_EQ(QVFSSpecFromPath((dir / *name).c_str(), &spec), noErr) << *name;
-        std::string specName = Name(spec.name);
-        EXPECT_LE(specName.size(), 63u);
-        for (auto &other : seen) EXPECT_NE(specName, other) << "two files, one name";
-        seen.push_back(specName);
-        // The spec, and a spec made from its name alone, lead to the same file.
+        FSSpec fss;
+        ASSERT_EQ(QVFSSpecFromPath((dir / *name).c_str(), &fss), noErr) << *name;
+        std::string fssName = Name(fss.name);
+        EXPECT_LE(fssName.size(), 63u);
+        for (auto &other : seen) EXPECT_NE(fssName, other) << "two files, one name";
+        seen.push_back(fssName);
+        // The FSSpec, and one made from its name alone, lead to the same file.
         FSSpec byName;
-        ASSERT_EQ(FSMakeFSSpec(0, spec.parID, spec.name, &byName), noErr) << specName;
+        ASSERT_EQ(FSMakeFSSpec(0, fss.parID, fss.name, &byName), noErr) << fssName;
         EXPECT_EQ(PathOf(byName), dir / *name);
         FSRef ref;
         ASSERT_EQ(FSpMakeFSRef(&byName, &ref), noErr);
-        EXPECT_EQ(TempDir::Read(PathOf(spec)), *name);
+        EXPECT_EQ(TempDir::Read(PathOf(fss)), *name);
     }
     EXPECT_TRUE(seen[0].ends_with(".jpeg")) << seen[0];
     EXPECT_NE(seen[0].find('#'), std::string::npos);
     EXPECT_EQ(seen[2].substr(0, 3), "___") << "characters Mac Roman lacks show as _";
-    EXPECT_EQ(seen[3], "12/30 render.mov") << "a ':' shows as '/' in a spec name";
+    EXPECT_EQ(seen[3], "12/30 render.mov") << "a ':' shows as '/' in an FSSpec name";
 }

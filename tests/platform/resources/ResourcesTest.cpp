@@ -57,18 +57,18 @@ void SetBE16(std::string &b, size_t at, UInt16 v) {
 
 class ResourcesTest : public ::testing::Test {
 protected:
-    FSSpec Spec(const std::string &name) {
-        FSSpec spec;
-        QVFSSpecFromPath((dir / name).c_str(), &spec);
-        return spec;
+    FSSpec FileAt(const std::string &name) {
+        FSSpec fss;
+        QVFSSpecFromPath((dir / name).c_str(), &fss);
+        return fss;
     }
 
     // A file with three resources of two types, one of them named.
     FSSpec MakeSample(const std::string &name) {
-        FSSpec spec = Spec(name);
-        FSpCreateResFile(&spec, 0, 0, smSystemScript);
+        FSSpec fss = FileAt(name);
+        FSpCreateResFile(&fss, 0, 0, smSystemScript);
         EXPECT_EQ(ResError(), noErr);
-        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+        ResFileRefNum ref = FSpOpenResFile(&fss, fsRdWrPerm);
         EXPECT_GT(ref, 0);
         AddResource(H(StringList({"Zoom horizontal", "Zoom vertical", "Turn"})), kQVStringListResType, 128,
                     P("Slider labels").c_str());
@@ -77,7 +77,7 @@ protected:
         AddResource(H(StringList({"Quelvane"})), kQVStringListResType, 17000, nullptr);
         CloseResFile(ref);
         EXPECT_EQ(ResError(), noErr);
-        return spec;
+        return fss;
     }
 
     void TearDown() override {
@@ -92,14 +92,14 @@ protected:
 } // namespace
 
 TEST_F(ResourcesTest, WrittenFilesReadBackAndReadOnlyFilesStayUnchanged) {
-    FSSpec spec = MakeSample("sample.rsrc");
+    FSSpec fss = MakeSample("sample.rsrc");
     std::string b = TempDir::Read(dir / "sample.rsrc");
     // Header: data at 256, the map right after the data, lengths that add up.
     EXPECT_EQ(BE32(b, 0), 256u);
     EXPECT_EQ(BE32(b, 4), 256u + BE32(b, 8));
     EXPECT_EQ(b.size(), BE32(b, 4) + BE32(b, 12));
 
-    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+    ResFileRefNum ref = FSpOpenResFile(&fss, fsRdPerm);
     ASSERT_GT(ref, 0);
     Handle pref = Get1Resource(kPref, 1);
     ASSERT_NE(pref, nullptr);
@@ -120,9 +120,9 @@ TEST_F(ResourcesTest, WrittenFilesReadBackAndReadOnlyFilesStayUnchanged) {
 
 TEST_F(ResourcesTest, StringListsAndTheChain) {
     FSSpec a = MakeSample("a.rsrc");
-    FSSpec bSpec = Spec("b.rsrc");
-    FSpCreateResFile(&bSpec, 0, 0, 0);
-    ResFileRefNum refB = FSpOpenResFile(&bSpec, fsRdWrPerm);
+    FSSpec bFile = FileAt("b.rsrc");
+    FSpCreateResFile(&bFile, 0, 0, 0);
+    ResFileRefNum refB = FSpOpenResFile(&bFile, fsRdWrPerm);
     // Count 3, but only two strings follow: a damaged list.
     AddResource(H(StringList({"one", "two"}).replace(1, 1, 1, '\3')), kQVStringListResType, 129, nullptr);
     UpdateResFile(refB);
@@ -159,10 +159,10 @@ TEST_F(ResourcesTest, DamagedFilesAreRefused) {
     const UInt32 mapOff = BE32(good, 4);
     const size_t types = mapOff + 28;
     const size_t refs = types + BE16(good, types + 8);
-    FSSpec spec = Spec("bad.rsrc");
+    FSSpec fss = FileAt("bad.rsrc");
     auto refused = [&](const std::string &bytes) {
         TempDir::Write(dir / "bad.rsrc", bytes);
-        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+        ResFileRefNum ref = FSpOpenResFile(&fss, fsRdPerm);
         if (ref > 0) CloseResFile(ref);
         return ref == -1 && (ResError() == mapReadErr || ResError() == eofErr);
     };
@@ -213,9 +213,9 @@ TEST_F(ResourcesTest, DamagedFilesAreRefused) {
 TEST_F(ResourcesTest, ResourcesReadAfterAWriteAreTheirOwn) {
     // Types added in turns: the file groups them by type, and resources read
     // after the write must still find their own data.
-    FSSpec spec = Spec("turns.rsrc");
-    FSpCreateResFile(&spec, 0, 0, 0);
-    ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+    FSSpec fss = FileAt("turns.rsrc");
+    FSpCreateResFile(&fss, 0, 0, 0);
+    ResFileRefNum ref = FSpOpenResFile(&fss, fsRdWrPerm);
     AddResource(H("first A"), kText, 1, nullptr);
     AddResource(H("only B"), kPref, 1, nullptr);
     AddResource(H("second A"), kText, 2, nullptr);

@@ -100,19 +100,19 @@ protected:
 
 } // namespace
 
-TEST_F(FileRefs, SpecificationsAndReferencesNameTheSameObject) {
-    const FSSpec spec = FSRef2FSSpec(fileRef);
-    EXPECT_EQ(Text(spec.name), "Clip picture.png");
+TEST_F(FileRefs, FSSpecsAndReferencesNameTheSameObject) {
+    const FSSpec fss = FSRef2FSSpec(fileRef);
+    EXPECT_EQ(Text(fss.name), "Clip picture.png");
     FSRef back;
     std::memset(&back, 0xEE, sizeof back);
-    FSSpec2FSRef(spec, back);
+    FSSpec2FSRef(fss, back);
     EXPECT_EQ(FSCompareFSRefs(&back, &fileRef), noErr);
 
     EXPECT_TRUE(IsFileAFolder(folderRef));
     EXPECT_FALSE(IsFileAFolder(fileRef));
 
-    // A specification of nothing leaves the reference as it was.
-    FSSpec missing = spec;
+    // An FSSpec of no file leaves the reference as it was.
+    FSSpec missing = fss;
     missing.name[0] = 4;
     std::memcpy(missing.name + 1, "gone", 4);
     FSRef untouched;

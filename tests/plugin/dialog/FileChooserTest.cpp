@@ -42,18 +42,18 @@ protected:
         char error[256] = {0};
         ASSERT_EQ(QVToolboxLoadScript(script.data(), script.size(), error, sizeof error), noErr) << error;
     }
-    static FSSpec SpecOf(const std::string &path)
+    static FSSpec FssOf(const std::string &path)
     {
-        FSSpec spec{};
-        EXPECT_EQ(QVFSSpecFromPath(path.c_str(), &spec), noErr) << path;
-        return spec;
+        FSSpec fss{};
+        EXPECT_EQ(QVFSSpecFromPath(path.c_str(), &fss), noErr) << path;
+        return fss;
     }
     static bool Same(const FSSpec &a, const FSSpec &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
     static FSSpec Sentinel()
     {
-        FSSpec spec;
-        std::memset(&spec, 0x5A, sizeof spec);
-        return spec;
+        FSSpec fss;
+        std::memset(&fss, 0x5A, sizeof fss);
+        return fss;
     }
 
     qvtest::PrivatePreferences prefs; // a private, empty folder
@@ -104,9 +104,9 @@ TEST_F(Files, DialogsGiveTheChosenFileOrLeaveTheirArgumentAlone)
 
 TEST_F(Files, SelectionListsKeepTheFirstFourAndStopAtADamagedItem)
 {
-    std::vector<FSSpec> specs;
+    std::vector<FSSpec> made;
     for (int i = 1; i <= 6; ++i)
-        specs.push_back(SpecOf(MakeFile("f" + std::to_string(i))));
+        made.push_back(FssOf(MakeFile("f" + std::to_string(i))));
     const char text[] = "not a file";
     FileList files;
     for (int damagedAt : {-1, 2}) {
@@ -116,12 +116,12 @@ TEST_F(Files, SelectionListsKeepTheFirstFourAndStopAtADamagedItem)
             if (i == damagedAt)
                 AEPutPtr(&list, 0, QV_FOURCC('T', 'E', 'X', 'T'), text, sizeof text);
             else
-                AEPutPtr(&list, 0, typeFSS, &specs[i], sizeof(FSSpec));
+                AEPutPtr(&list, 0, typeFSS, &made[i], sizeof(FSSpec));
         std::memset(&files, 0, sizeof files);
         EXPECT_EQ(AEDescListToFileList(list, files) == noErr, damagedAt < 0);
         EXPECT_EQ(files.Count, damagedAt < 0 ? 6 : damagedAt) << "all counted, or read up to the bad item";
         for (int i = 0; i < std::min<int>(files.Count, cMaxFilesInList); ++i)
-            EXPECT_TRUE(Same(files.Spec[i], specs[i])) << i;
+            EXPECT_TRUE(Same(files.Spec[i], made[i])) << i;
         AEDisposeDesc(&list);
     }
     AEDesc notAList;

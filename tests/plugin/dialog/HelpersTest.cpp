@@ -142,7 +142,7 @@ TEST_F(Panel, ColourBoxStoresThePickedColourAndKeepsItWhenCancelled)
                              "command not!\n";
     char error[256];
     ASSERT_EQ(QVToolboxLoadScript(text.data(), text.size(), error, sizeof error), noErr) << error;
-    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    const EventTypeSpec commandEvent{kEventClassCommand, kEventCommandProcess};
     const auto quitOnCancel = [](EventHandlerCallRef, EventRef e, void *w) -> OSStatus {
         HICommand command{};
         GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
@@ -150,7 +150,7 @@ TEST_F(Panel, ColourBoxStoresThePickedColourAndKeepsItWhenCancelled)
             QuitAppModalLoopForWindow(static_cast<WindowRef>(w));
         return noErr;
     };
-    InstallEventHandler(GetWindowEventTarget(window), NewEventHandlerUPP(quitOnCancel), 1, &spec, window, nullptr);
+    InstallEventHandler(GetWindowEventTarget(window), NewEventHandlerUPP(quitOnCancel), 1, &commandEvent, window, nullptr);
     ShowWindow(window);
     RunAppModalLoopForWindow(window);
     EXPECT_EQ(QVToolboxScriptProblems(), 0u);

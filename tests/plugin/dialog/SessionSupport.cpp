@@ -35,8 +35,8 @@ std::vector<SInt32> RequestedFrames(const qvtest::TestHost &host)
 
 Probes::Probes()
 {
-    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(&Probes::Handler), 1, &spec, this, &handler_);
+    const EventTypeSpec commandEvent{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(&Probes::Handler), 1, &commandEvent, this, &handler_);
 }
 
 Probes::~Probes()

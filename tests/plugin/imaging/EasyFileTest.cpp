@@ -45,10 +45,10 @@ protected:
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
-    static FSSpec Spec(const fs::path &path) {
-        FSSpec spec{};
-        QVFSSpecFromPath(path.c_str(), &spec);
-        return spec;
+    static FSSpec FileAt(const fs::path &path) {
+        FSSpec fss{};
+        QVFSSpecFromPath(path.c_str(), &fss);
+        return fss;
     }
     static FSRef Ref(const fs::path &path) {
         FSRef ref{};
@@ -67,9 +67,9 @@ TEST_F(EasyFileTest, EveryFormatLoadsItsFirstImage) {
     for (const char *name : {"halves.png", "halves.bmp", "halves.jpg", "pages.tif", "anim.gif"}) {
         SCOPED_TRACE(name);
         const int tolerance = std::strstr(name, ".jpg") ? 12 : 0;
-        CGImageRef viaSpec = GetCGImageFromFSSUsingCG(Spec(data_ / name));
-        CGImageRef viaImporter = GetCGImageFromFSS(Spec(data_ / name));
-        for (CGImageRef image : {viaSpec, viaImporter}) {
+        CGImageRef viaFss = GetCGImageFromFSSUsingCG(FileAt(data_ / name));
+        CGImageRef viaImporter = GetCGImageFromFSS(FileAt(data_ / name));
+        for (CGImageRef image : {viaFss, viaImporter}) {
             ASSERT_NE(image, nullptr);
             EXPECT_EQ(CGImageGetWidth(image), 32u);
             EXPECT_EQ(CGImageGetHeight(image), 16u);
@@ -90,9 +90,9 @@ TEST_F(EasyFileTest, FilesThatAreNoImagesGiveNoImageAndShowNothing) {
                         &alerts);
     for (const char *name : {"notes.png", "empty.gif", "cut.png", "missing.png"}) {
         Str255 fileName;
-        EXPECT_EQ(GetCGImageFromFSSUsingCG(Spec(dir_ / name)), nullptr) << name;
-        EXPECT_EQ(GetCGImageFromFSS(Spec(dir_ / name)), nullptr) << name;
-        EXPECT_EQ(ReadPictureFromFSS(Spec(dir_ / name), fileName), nullptr) << name;
+        EXPECT_EQ(GetCGImageFromFSSUsingCG(FileAt(dir_ / name)), nullptr) << name;
+        EXPECT_EQ(GetCGImageFromFSS(FileAt(dir_ / name)), nullptr) << name;
+        EXPECT_EQ(ReadPictureFromFSS(FileAt(dir_ / name), fileName), nullptr) << name;
         CFURLRef url = Url(dir_ / name);
         EXPECT_EQ(GetPictFromURLUsingCG(url), nullptr) << name;
         CFRelease(url);

@@ -82,9 +82,9 @@ protected:
 
     // Resource Pref 1 of the preferences file; checks it is the only one.
     std::string StoredRecord() {
-        FSSpec spec;
-        EXPECT_EQ(QVFSSpecFromPath(PrefsPath().c_str(), &spec), noErr);
-        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+        FSSpec fss;
+        EXPECT_EQ(QVFSSpecFromPath(PrefsPath().c_str(), &fss), noErr);
+        ResFileRefNum ref = FSpOpenResFile(&fss, fsRdPerm);
         EXPECT_GT(ref, 0) << "a well-formed resource file";
         if (ref <= 0) return {};
         EXPECT_EQ(Count1Resources(kPref), 1);
@@ -103,10 +103,10 @@ protected:
     // A preferences file holding `record` as Pref 1 beside another resource.
     void WriteRecord(const std::string &record) {
         std::filesystem::remove(PrefsPath());
-        FSSpec spec;
-        QVFSSpecFromPath(PrefsPath().c_str(), &spec);
-        FSpCreateResFile(&spec, 0, kPref, smSystemScript);
-        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdWrPerm);
+        FSSpec fss;
+        QVFSSpecFromPath(PrefsPath().c_str(), &fss);
+        FSpCreateResFile(&fss, 0, kPref, smSystemScript);
+        ResFileRefNum ref = FSpOpenResFile(&fss, fsRdWrPerm);
         ASSERT_GT(ref, 0);
         Handle h = nullptr, other = nullptr;
         PtrToHand(record.data(), &h, static_cast<Size>(record.size()));
@@ -217,9 +217,9 @@ TEST_F(PrefsStore, ForeignRecordsAreIgnoredAndTheNextSaveReplacesThem) {
         ASSERT_TRUE(SaveConfig(&s)) << bad.what;
         ASSERT_TRUE(ReadConfig(&c)) << bad.what;
         ExpectStoredFieldsEqual(c, sample, bad.what);
-        FSSpec spec;
-        QVFSSpecFromPath(PrefsPath().c_str(), &spec);
-        ResFileRefNum ref = FSpOpenResFile(&spec, fsRdPerm);
+        FSSpec fss;
+        QVFSSpecFromPath(PrefsPath().c_str(), &fss);
+        ResFileRefNum ref = FSpOpenResFile(&fss, fsRdPerm);
         EXPECT_NE(Get1Resource(QV_FOURCC('T', 'E', 'X', 'T'), 9), nullptr) << bad.what << ": other resources survive";
         CloseResFile(ref);
     }
